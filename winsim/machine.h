@@ -1,0 +1,155 @@
+// The simulated Windows NT machine: what the machine image holds once it is loaded, and the
+// services that every area of the stand-in shares (durable saving, injected faults, the clock,
+// the transcript). This is the stand-in's own interface; the system sees only <windows.h>.
+#ifndef WINSIM_MACHINE_H
+#define WINSIM_MACHINE_H
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "winsim/ini_file.h"
+
+namespace winsim {
+
+struct RegistryStore;  // winsim/registry_store.h
+struct RegistryStoreDeleter {
+  void operator()(RegistryStore *store) const;
+};
+
+// A fault of the image: which file, which line (0 when none applies), what is wrong.
+struct ImageError {
+  std::string file;
+  int line = 0;
+  std::string message;
+  std::string Text() const;  // "<file>:<line>: <message>" or "<file>: <message>"
+};
+
+enum class AdminGroup { Enabled, Disabled, DenyOnly, Absent };
+
+struct ServiceConfig {
+  std::string name;                 // as written in the section header
+  std::string state = "running";    // stopped, start-pending, running, stop-pending, paused
+  std::vector<std::string> depends;
+  uint32_t stopMs = 0;
+  uint32_t waitHintMs = 0;
+  bool hang = false;
+  uint32_t stopError = 0;
+  uint32_t startError = 0;
+};
+
+struct FaultRule {
+  std::string function;  // compared without regard to case
+  int call = 0;          // 0: every call; n: only the n-th call
+  uint32_t error = 0;
+};
+
+struct Machine {
+  std::string dir;   // host directory of the image, absolute
+  IniFile ini;       // machine.ini as parsed; rewritten in place when the machine changes
+
+  // [system]
+  uint32_t major = 3, minor = 50, build = 807;
+  bool windows95 = false;  // platform = windows
+  std::string processor = "x86";  // empty: PROCESSOR_ARCHITECTURE undefined
+  std::string windowsDir = "C:\\WINNT35";
+  std::string systemDir = "C:\\WINNT35\\system32";
+  std::string tempDir = "C:\\TEMP";
+  unsigned codepage = 1252;
+  bool restart = false;
+
+  // [drives]: upper-case letter -> absolute host directory
+  std::map<char, std::string> drives;
+  // [environment], in file order; names compare without regard to case
+  std::vector<std::pair<std::string, std::string>> environment;
+
+  // [token]
+  AdminGroup administrators = AdminGroup::Enabled;
+  std::string threadToken = "none";  // none, present, or an error number
+  std::vector<std::string> privilegesHeld;
+  std::set<std::string> privilegesEnabled;  // run-time state, upper-cased names
+
+  std::vector<ServiceConfig> services;  // [service <name>] in file order
+  std::vector<std::string> denyKeys;     // full key paths as written
+  std::vector<std::string> denyPrinters;
+  std::vector<FaultRule> faults;
+  std::map<std::string, int> callCounts;  // upper-cased function -> calls so far
+
+  std::unique_ptr<RegistryStore, RegistryStoreDeleter> registry;
+
+  // Process-level state of the simulated host.
+  std::string currentDir;      // Windows path of the current directory, e.g. "C:\DIST"
+  std::set<std::string> loadedFiles;  // host paths of files a running service has loaded
+  bool virtualClock = false;
+  uint64_t clockMs = 0;  // milliseconds since start, virtual clock
+  std::string transcriptPath;  // empty: no transcript
+  std::string answersPath;     // empty: interactive
+};
+
+// How a machine is opened: what the process environment would otherwise say.
+struct OpenOptions {
+  std::string imageDir;
+  std::string hostCwd;  // empty: the process's working directory
+  bool virtualClock = true;
+  std::string transcriptPath;
+  std::string answersPath;
+};
+
+// Opens the image; on failure returns false and describes the fault, leaving no machine open.
+bool OpenMachine(const OpenOptions &options, ImageError *error);
+// Forgets the open machine (tests open many in one process).
+void CloseMachine();
+bool MachineOpen();
+Machine &M();  // the open machine; aborts when none is open
+
+// Durable saving: the new content is written to a new file and renamed over the old one.
+bool WriteFileAtomically(const std::string &hostPath, const std::string &content);
+bool SaveMachineIni();   // writes M().ini back
+bool SaveRegistry();     // writes M().registry back to system.reg
+// Updates [section] key = value in machine.ini and saves it.
+bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value);
+
+// Injected faults: counts a call of `function` and answers the error it must fail with, or 0.
+// The caller decides whether the error becomes the last-error value or the return value.
+uint32_t Fault(const char *function);
+
+// The clock: milliseconds since the process started, real or virtual.
+uint64_t NowMs();
+void AdvanceClock(uint32_t ms);  // Sleep's work: really waits on the real clock
+
+// The transcript: one event per line, appended and flushed at once.
+void Transcript(const std::string &line);
+std::string Quote(const std::string &text);  // "...", with \\ \" \n escaped
+
+// Whether a person answers in the terminal (no answer file).
+bool Interactive();
+
+// Upper-case for comparisons without regard to case (ASCII and the Latin-1 letters of 1252).
+std::string Upper(const std::string &text);
+bool EqualNoCase(const std::string &a, const std::string &b);
+
+// Windows paths on the image. Resolve maps a Windows path (absolute, drive-relative or relative
+// to the current directory) to the host path, matching each existing component without regard
+// to case; components that do not exist keep the case given. ".." never leaves a drive's root.
+// Returns false with a Win32 error (ERROR_INVALID_DRIVE, ERROR_INVALID_NAME, ...) when the path
+// cannot name anything on the image.
+bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error);
+// Full Windows path of a path, in canonical form (drive letter upper-case, no "." or "..").
+bool FullWindowsPath(const std::string &windowsPath, std::string *fullPath, uint32_t *error);
+// The Windows path that names a host path, when it lies inside a drive.
+bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath);
+
+// Files that a running service has loaded cannot be deleted or overwritten, only renamed.
+void SetFileLoaded(const std::string &hostPath, bool loaded);
+bool IsFileLoaded(const std::string &hostPath);
+
+// Hooks run after a machine is opened (later areas derive run-time state from the image).
+using OpenHook = void (*)();
+void AddOpenHook(OpenHook hook);
+
+}  // namespace winsim
+
+#endif

@@ -1,0 +1,156 @@
+// Windows paths on the machine image: drive letters mapped to host directories, look-up without
+// regard to case, "." and ".." folded without ever leaving a drive's root.
+#include <dirent.h>
+#include <direct.h>
+#include <windows.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "winsim/machine.h"
+
+namespace winsim {
+namespace {
+
+bool BadNameChar(unsigned char c) {
+  return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
+}
+
+// The name of an existing entry of `dir` that equals `name` without regard to case.
+bool FindEntry(const std::string &dir, const std::string &name, std::string *actual) {
+  DIR *d = opendir(dir.c_str());
+  if (!d) return false;
+  bool found = false;
+  while (dirent *e = readdir(d)) {
+    if (std::strcmp(e->d_name, name.c_str()) == 0) {
+      *actual = e->d_name;
+      found = true;
+      break;
+    }
+    if (!found && EqualNoCase(e->d_name, name)) {
+      *actual = e->d_name;
+      found = true;  // keep looking for an exact match
+    }
+  }
+  closedir(d);
+  return found;
+}
+
+}  // namespace
+
+bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *error) {
+  uint32_t scratch;
+  if (!error) error = &scratch;
+  if (path.empty()) return *error = ERROR_PATH_NOT_FOUND, false;
+  const Machine &m = M();
+  std::string p = path;
+  for (char &c : p)
+    if (c == '/') c = '\\';
+  if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return *error = ERROR_INVALID_NAME, false;
+
+  char drive;
+  std::string rest;
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+    rest = p.substr(2);
+    if (rest.empty() || rest[0] != '\\') {
+      // Drive-relative: the current directory when it is on that drive, else its root.
+      std::string base = (m.currentDir.size() >= 2 && std::toupper(m.currentDir[0]) == drive)
+                             ? m.currentDir.substr(2)
+                             : "\\";
+      rest = base + "\\" + rest;
+    }
+  } else {
+    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDir[0])));
+    rest = p[0] == '\\' ? p : m.currentDir.substr(2) + "\\" + p;
+  }
+
+  std::vector<std::string> parts;
+  size_t pos = 0;
+  while (pos <= rest.size()) {
+    size_t next = rest.find('\\', pos);
+    if (next == std::string::npos) next = rest.size();
+    std::string part = rest.substr(pos, next - pos);
+    pos = next + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // at the root, ".." stays at the root
+      continue;
+    }
+    // Windows drops trailing dots and blanks of a name.
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    if (part.empty()) continue;
+    for (char c : part)
+      if (BadNameChar(static_cast<unsigned char>(c))) return *error = ERROR_INVALID_NAME, false;
+    parts.push_back(part);
+  }
+  std::string out(1, drive);
+  out += ":\\";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out += '\\';
+    out += parts[i];
+  }
+  if (out.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
+  *fullPath = out;
+  return true;
+}
+
+bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error) {
+  uint32_t scratch;
+  if (!error) error = &scratch;
+  std::string full;
+  if (!FullWindowsPath(windowsPath, &full, error)) return false;
+  auto it = M().drives.find(full[0]);
+  if (it == M().drives.end()) return *error = ERROR_PATH_NOT_FOUND, false;
+  std::string host = it->second;
+  bool parentExists = true;
+  size_t pos = 3;
+  while (pos < full.size()) {
+    size_t next = full.find('\\', pos);
+    if (next == std::string::npos) next = full.size();
+    std::string part = full.substr(pos, next - pos);
+    pos = next + 1;
+    std::string actual;
+    if (parentExists && FindEntry(host, part, &actual)) {
+      host += "/" + actual;
+    } else {
+      host += "/" + part;
+      parentExists = false;
+    }
+  }
+  *hostPath = host;
+  return true;
+}
+
+bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath) {
+  const Machine &m = M();
+  char best = 0;
+  size_t bestLen = 0;
+  for (const auto &[letter, dir] : m.drives) {
+    if (hostPath == dir || (hostPath.compare(0, dir.size(), dir) == 0 &&
+                            (dir == "/" || hostPath[dir.size()] == '/'))) {
+      if (dir.size() > bestLen || !best) best = letter, bestLen = dir.size();
+    }
+  }
+  if (!best) return false;
+  std::string rest = hostPath.substr(bestLen);
+  while (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  for (char &c : rest)
+    if (c == '/') c = '\\';
+  *windowsPath = std::string(1, best) + ":\\" + rest;
+  return true;
+}
+
+}  // namespace winsim
+
+// The runtime's getcwd as the system calls it: the current directory as a Windows path.
+extern "C" char *_getcwd(char *buffer, int maxlen) {
+  const std::string &cwd = winsim::M().currentDir;
+  if (!buffer || maxlen <= 0 || cwd.size() + 1 > static_cast<size_t>(maxlen)) {
+    errno = ERANGE;
+    return nullptr;
+  }
+  std::memcpy(buffer, cwd.c_str(), cwd.size() + 1);
+  return buffer;
+}

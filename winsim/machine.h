@@ -146,6 +146,10 @@ bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath);
 void SetFileLoaded(const std::string &hostPath, bool loaded);
 bool IsFileLoaded(const std::string &hostPath);
 
+// Whether a service is running now (its state by the clock). The service control manager
+// keeps the state; other areas (the spooler) ask here.
+bool ServiceIsRunning(const std::string &name);
+
 // Hooks run after a machine is opened (later areas derive run-time state from the image).
 using OpenHook = void (*)();
 void AddOpenHook(OpenHook hook);

@@ -1,0 +1,21 @@
+// Kernel handles of the simulated process (tokens, processes, threads): what CloseHandle
+// closes. Each area keeps its own object behind the handle.
+#ifndef WINSIM_HANDLES_H
+#define WINSIM_HANDLES_H
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace winsim {
+
+HANDLE NewKernelHandle(const std::string &kind, std::shared_ptr<void> object);
+// The object behind an open handle of that kind, or null.
+std::shared_ptr<void> KernelObject(HANDLE handle, const std::string &kind);
+bool CloseKernelHandle(HANDLE handle);
+size_t OpenKernelHandleCount();  // for tests: handles that were never closed
+
+}  // namespace winsim
+
+#endif

@@ -29,8 +29,12 @@ std::shared_ptr<void> KernelObject(HANDLE handle, const std::string &kind) {
   return it->second.object;
 }
 
-bool CloseKernelHandle(HANDLE handle) { return Table().erase(reinterpret_cast<uintptr_t>(handle)) != 0; }
+bool CloseKernelHandle(HANDLE handle) {
+  return Table().erase(reinterpret_cast<uintptr_t>(handle)) != 0;
+}
 
-size_t OpenKernelHandleCount() { return Table().size(); }
+size_t OpenKernelHandleCount() {
+  return Table().size();
+}
 
 }  // namespace winsim

@@ -39,9 +39,8 @@ LineKind Classify(const std::string &raw, std::string *name, std::string *value)
 bool IniFile::Parse(const std::string &text, bool strict, int *errorLine,
                     std::string *errorMessage) {
   lines_.clear();
-  newline_ = text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos
-                 ? "\r\n"
-                 : "\n";
+  newline_ = text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos ? "\r\n"
+                                                                                            : "\n";
   finalNewline_ = text.empty() || text.back() == '\n';
   size_t pos = 0;
   while (pos < text.size()) {

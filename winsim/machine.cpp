@@ -104,20 +104,27 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
           std::vector<std::string> p;
           std::string cur;
           for (char c : e.value + ".") {
-            if (c == '.') p.push_back(cur), cur.clear();
-            else cur += c;
+            if (c == '.')
+              p.push_back(cur), cur.clear();
+            else
+              cur += c;
           }
-          if (p.size() != 3 || !ParseUnsigned(p[0], &parts[0]) ||
-              !ParseUnsigned(p[1], &parts[1]) || !ParseUnsigned(p[2], &parts[2]) ||
-              parts[0] > 255 || parts[1] > 255 || parts[2] > 0x7FFF)
-            return fail(e.line, "version must be major.minor.build (major and minor up to 255, "
-                                "build up to 32767): '" + e.value + "'");
+          if (p.size() != 3 || !ParseUnsigned(p[0], &parts[0]) || !ParseUnsigned(p[1], &parts[1]) ||
+              !ParseUnsigned(p[2], &parts[2]) || parts[0] > 255 || parts[1] > 255 ||
+              parts[2] > 0x7FFF)
+            return fail(e.line,
+                        "version must be major.minor.build (major and minor up to 255, "
+                        "build up to 32767): '" +
+                            e.value + "'");
           m.major = parts[0], m.minor = parts[1], m.build = parts[2];
         } else if (key == "PLATFORM") {
           std::string v = Upper(e.value);
-          if (v == "NT") m.windows95 = false;
-          else if (v == "WINDOWS") m.windows95 = true;
-          else return fail(e.line, "platform must be nt or windows: '" + e.value + "'");
+          if (v == "NT")
+            m.windows95 = false;
+          else if (v == "WINDOWS")
+            m.windows95 = true;
+          else
+            return fail(e.line, "platform must be nt or windows: '" + e.value + "'");
         } else if (key == "PROCESSOR") {
           m.processor = e.value;
         } else if (key == "WINDOWS" || key == "SYSTEM" || key == "TEMP") {
@@ -143,7 +150,8 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
         if (e.key.size() != 1 || !std::isalpha(static_cast<unsigned char>(e.key[0])))
           return fail(e.line, "a drive is one letter: '" + e.key + "'");
         char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(e.key[0])));
-        if (m.drives.count(letter)) return fail(e.line, std::string("drive ") + letter + " is given twice");
+        if (m.drives.count(letter))
+          return fail(e.line, std::string("drive ") + letter + " is given twice");
         std::string host = JoinHost(m.dir, e.value);
         while (host.size() > 1 && host.back() == '/') host.pop_back();
         if (e.value.empty() || !IsDirectory(host))
@@ -158,18 +166,22 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
       for (const IniFile::Entry &e : section.entries) {
         std::string key = Upper(e.key), v = Upper(e.value);
         if (key == "ADMINISTRATORS") {
-          if (v == "ENABLED") m.administrators = AdminGroup::Enabled;
-          else if (v == "DISABLED") m.administrators = AdminGroup::Disabled;
-          else if (v == "DENY-ONLY") m.administrators = AdminGroup::DenyOnly;
-          else if (v == "ABSENT") m.administrators = AdminGroup::Absent;
+          if (v == "ENABLED")
+            m.administrators = AdminGroup::Enabled;
+          else if (v == "DISABLED")
+            m.administrators = AdminGroup::Disabled;
+          else if (v == "DENY-ONLY")
+            m.administrators = AdminGroup::DenyOnly;
+          else if (v == "ABSENT")
+            m.administrators = AdminGroup::Absent;
           else
             return fail(e.line, "administrators must be enabled, disabled, deny-only or absent: '" +
                                     e.value + "'");
         } else if (key == "THREAD_TOKEN") {
           uint32_t err;
           if (v != "NONE" && v != "PRESENT" && !ParseUnsigned(e.value, &err))
-            return fail(e.line, "thread_token must be none, present or an error number: '" +
-                                    e.value + "'");
+            return fail(e.line,
+                        "thread_token must be none, present or an error number: '" + e.value + "'");
           m.threadToken = v == "NONE" ? "none" : v == "PRESENT" ? "present" : e.value;
         } else if (key == "PRIVILEGES") {
           m.privilegesHeld = Words(e.value);
@@ -192,8 +204,10 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
           ok = v == "STOPPED" || v == "START-PENDING" || v == "RUNNING" || v == "STOP-PENDING" ||
                v == "PAUSED";
           if (!ok)
-            return fail(e.line, "state must be stopped, start-pending, running, stop-pending or "
-                                "paused: '" + e.value + "'");
+            return fail(e.line,
+                        "state must be stopped, start-pending, running, stop-pending or "
+                        "paused: '" +
+                            e.value + "'");
           std::string lower = e.value;
           for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
           svc.state = lower;
@@ -216,9 +230,12 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
     } else if (name == "DENY") {
       for (const IniFile::Entry &e : section.entries) {
         std::string key = Upper(e.key);
-        if (key == "KEY") m.denyKeys.push_back(e.value);
-        else if (key == "PRINTER") m.denyPrinters.push_back(e.value);
-        else return fail(e.line, "[deny] takes key = or printer =, not '" + e.key + "'");
+        if (key == "KEY")
+          m.denyKeys.push_back(e.value);
+        else if (key == "PRINTER")
+          m.denyPrinters.push_back(e.value);
+        else
+          return fail(e.line, "[deny] takes key = or printer =, not '" + e.key + "'");
       }
     } else if (name == "FAULTS") {
       for (const IniFile::Entry &e : section.entries) {
@@ -326,8 +343,12 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   return true;
 }
 
-void CloseMachine() { g_machine.reset(); }
-bool MachineOpen() { return g_machine != nullptr; }
+void CloseMachine() {
+  g_machine.reset();
+}
+bool MachineOpen() {
+  return g_machine != nullptr;
+}
 
 Machine &M() {
   if (!g_machine) {
@@ -337,7 +358,9 @@ Machine &M() {
   return *g_machine;
 }
 
-void AddOpenHook(OpenHook hook) { Hooks().push_back(hook); }
+void AddOpenHook(OpenHook hook) {
+  Hooks().push_back(hook);
+}
 
 bool WriteFileAtomically(const std::string &hostPath, const std::string &content) {
   std::string tmp = hostPath + ".new";
@@ -363,7 +386,9 @@ bool WriteFileAtomically(const std::string &hostPath, const std::string &content
   return true;
 }
 
-bool SaveMachineIni() { return WriteFileAtomically(M().dir + "/machine.ini", M().ini.Text()); }
+bool SaveMachineIni() {
+  return WriteFileAtomically(M().dir + "/machine.ini", M().ini.Text());
+}
 
 bool SaveRegistry() {
   return WriteFileAtomically(M().dir + "/system.reg", FormatRegistry(*M().registry));
@@ -412,22 +437,30 @@ void Transcript(const std::string &line) {
 std::string Quote(const std::string &text) {
   std::string out = "\"";
   for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '"') out += "\\\"";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '"')
+      out += "\\\"";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
   }
   return out + "\"";
 }
 
-bool Interactive() { return !g_machine || g_machine->answersPath.empty(); }
+bool Interactive() {
+  return !g_machine || g_machine->answersPath.empty();
+}
 
 std::string Upper(const std::string &text) {
   std::string out = text;
   for (char &c : out) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z') c = static_cast<char>(u - 32);
-    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7) c = static_cast<char>(u - 32);
+    if (u >= 'a' && u <= 'z')
+      c = static_cast<char>(u - 32);
+    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7)
+      c = static_cast<char>(u - 32);
   }
   return out;
 }
@@ -444,10 +477,14 @@ __attribute__((weak)) bool ServiceIsRunning(const std::string &name) {
 }
 
 void SetFileLoaded(const std::string &hostPath, bool loaded) {
-  if (loaded) M().loadedFiles.insert(hostPath);
-  else M().loadedFiles.erase(hostPath);
+  if (loaded)
+    M().loadedFiles.insert(hostPath);
+  else
+    M().loadedFiles.erase(hostPath);
 }
 
-bool IsFileLoaded(const std::string &hostPath) { return M().loadedFiles.count(hostPath) != 0; }
+bool IsFileLoaded(const std::string &hostPath) {
+  return M().loadedFiles.count(hostPath) != 0;
+}
 
 }  // namespace winsim

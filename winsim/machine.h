@@ -31,8 +31,8 @@ struct ImageError {
 enum class AdminGroup { Enabled, Disabled, DenyOnly, Absent };
 
 struct ServiceConfig {
-  std::string name;                 // as written in the section header
-  std::string state = "running";    // stopped, start-pending, running, stop-pending, paused
+  std::string name;               // as written in the section header
+  std::string state = "running";  // stopped, start-pending, running, stop-pending, paused
   std::vector<std::string> depends;
   uint32_t stopMs = 0;
   uint32_t waitHintMs = 0;
@@ -48,12 +48,12 @@ struct FaultRule {
 };
 
 struct Machine {
-  std::string dir;   // host directory of the image, absolute
-  IniFile ini;       // machine.ini as parsed; rewritten in place when the machine changes
+  std::string dir;  // host directory of the image, absolute
+  IniFile ini;      // machine.ini as parsed; rewritten in place when the machine changes
 
   // [system]
   uint32_t major = 3, minor = 50, build = 807;
-  bool windows95 = false;  // platform = windows
+  bool windows95 = false;         // platform = windows
   std::string processor = "x86";  // empty: PROCESSOR_ARCHITECTURE undefined
   std::string windowsDir = "C:\\WINNT35";
   std::string systemDir = "C:\\WINNT35\\system32";
@@ -73,7 +73,7 @@ struct Machine {
   std::set<std::string> privilegesEnabled;  // run-time state, upper-cased names
 
   std::vector<ServiceConfig> services;  // [service <name>] in file order
-  std::vector<std::string> denyKeys;     // full key paths as written
+  std::vector<std::string> denyKeys;    // full key paths as written
   std::vector<std::string> denyPrinters;
   std::vector<FaultRule> faults;
   std::map<std::string, int> callCounts;  // upper-cased function -> calls so far
@@ -81,10 +81,10 @@ struct Machine {
   std::unique_ptr<RegistryStore, RegistryStoreDeleter> registry;
 
   // Process-level state of the simulated host.
-  std::string currentDir;      // Windows path of the current directory, e.g. "C:\DIST"
+  std::string currentDir;             // Windows path of the current directory, e.g. "C:\DIST"
   std::set<std::string> loadedFiles;  // host paths of files a running service has loaded
   bool virtualClock = false;
-  uint64_t clockMs = 0;  // milliseconds since start, virtual clock
+  uint64_t clockMs = 0;        // milliseconds since start, virtual clock
   std::string transcriptPath;  // empty: no transcript
   std::string answersPath;     // empty: interactive
 };
@@ -107,8 +107,8 @@ Machine &M();  // the open machine; aborts when none is open
 
 // Durable saving: the new content is written to a new file and renamed over the old one.
 bool WriteFileAtomically(const std::string &hostPath, const std::string &content);
-bool SaveMachineIni();   // writes M().ini back
-bool SaveRegistry();     // writes M().registry back to system.reg
+bool SaveMachineIni();  // writes M().ini back
+bool SaveRegistry();    // writes M().registry back to system.reg
 // Updates [section] key = value in machine.ini and saves it.
 bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value);
 

@@ -11,8 +11,9 @@
 int main(int argc, char **argv) {
   const char *image = std::getenv("WINSIM_MACHINE");
   if (!image || !*image) {
-    std::fprintf(stderr, "winsim: WINSIM_MACHINE is not set: it names the machine image "
-                         "directory to run on\n");
+    std::fprintf(stderr,
+                 "winsim: WINSIM_MACHINE is not set: it names the machine image "
+                 "directory to run on\n");
     return 2;
   }
   winsim::OpenOptions options;
@@ -48,8 +49,7 @@ int main(int argc, char **argv) {
     bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
     commandLine += quote ? "\"" + arg + "\"" : arg;
   }
-  int rc = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &commandLine[0],
-                   SW_SHOWDEFAULT);
+  int rc = WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, &commandLine[0], SW_SHOWDEFAULT);
   ExitProcess(static_cast<UINT>(rc));
   return rc;
 }

@@ -469,13 +469,6 @@ bool EqualNoCase(const std::string &a, const std::string &b) {
   return a.size() == b.size() && Upper(a) == Upper(b);
 }
 
-// Until the service control manager tracks progress by the clock, the state is the image's.
-__attribute__((weak)) bool ServiceIsRunning(const std::string &name) {
-  for (const ServiceConfig &svc : M().services)
-    if (EqualNoCase(svc.name, name)) return svc.state == "running";
-  return false;
-}
-
 void SetFileLoaded(const std::string &hostPath, bool loaded) {
   if (loaded)
     M().loadedFiles.insert(hostPath);

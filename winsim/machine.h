@@ -146,6 +146,10 @@ bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath);
 void SetFileLoaded(const std::string &hostPath, bool loaded);
 bool IsFileLoaded(const std::string &hostPath);
 
+// Copies a host file as CopyFileA does, keeping its date and read-only state; the copy appears
+// whole or not at all. No checks of read-only or loaded targets. Answers 0 or a Win32 error.
+uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost);
+
 // Whether a service is running now (its state by the clock). The service control manager
 // keeps the state; other areas (the spooler) ask here.
 bool ServiceIsRunning(const std::string &name);

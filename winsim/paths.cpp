@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "winsim/machine.h"
@@ -144,13 +145,27 @@ bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath) {
 
 }  // namespace winsim
 
-// The runtime's getcwd as the system calls it: the current directory as a Windows path.
+// The runtime's getcwd as the system calls it: the current directory as a Windows path. As in the
+// Windows runtime, a null buffer is allocated (at least maxlen bytes) and the caller frees it.
 extern "C" char *_getcwd(char *buffer, int maxlen) {
+  if (DWORD e = winsim::Fault("_getcwd")) {
+    SetLastError(e);
+    errno = e == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+    return nullptr;
+  }
   const std::string &cwd = winsim::M().currentDir;
-  if (!buffer || maxlen <= 0 || cwd.size() + 1 > static_cast<size_t>(maxlen)) {
+  size_t needed = cwd.size() + 1;
+  if (!buffer) {
+    size_t size = maxlen > 0 && static_cast<size_t>(maxlen) > needed ? maxlen : needed;
+    buffer = static_cast<char *>(std::malloc(size));
+    if (!buffer) {
+      errno = ENOMEM;
+      return nullptr;
+    }
+  } else if (maxlen <= 0 || needed > static_cast<size_t>(maxlen)) {
     errno = ERANGE;
     return nullptr;
   }
-  std::memcpy(buffer, cwd.c_str(), cwd.size() + 1);
+  std::memcpy(buffer, cwd.c_str(), needed);
   return buffer;
 }

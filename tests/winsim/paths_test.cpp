@@ -1,0 +1,165 @@
+// Windows paths on the image: drive mapping, look-up without regard to case, ".." at a drive's
+// root, relative and drive-relative paths, and the working directory as the system sees it.
+#include <direct.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "test_image.h"
+
+using testing_support::TestImage;
+
+namespace {
+
+const char kTwoDrives[] =
+    "[system]\n"
+    "windows = C:\\WINNT35\n"
+    "system = C:\\WINNT35\\system32\n"
+    "[drives]\n"
+    "C = drive_c\n"
+    "D = drive_d\n";
+
+std::string Full(const std::string &path) {
+  std::string full;
+  uint32_t error = 0;
+  if (!winsim::FullWindowsPath(path, &full, &error)) return "error " + std::to_string(error);
+  return full;
+}
+
+TEST(Paths, MapsDrivesAndFindsExistingNamesWithoutRegardToCase) {
+  TestImage image;
+  image.WriteFile("drive_c/Dist/Setup.INF", "x");
+  image.Open();
+  std::string driveC = std::filesystem::canonical(image.HostPath("drive_c")).string();
+  std::string host;
+  ASSERT_TRUE(winsim::ResolvePath("c:\\dist\\SETUP.inf", &host, nullptr));
+  EXPECT_EQ(host, driveC + "/Dist/Setup.INF");
+  // Missing components keep the case they were given.
+  ASSERT_TRUE(winsim::ResolvePath("C:\\DIST\\New\\File.Txt", &host, nullptr));
+  EXPECT_EQ(host, driveC + "/Dist/New/File.Txt");
+
+  std::string windows;
+  ASSERT_TRUE(winsim::WindowsPathOf(driveC + "/Dist/Setup.INF", &windows));
+  EXPECT_EQ(windows, "C:\\Dist\\Setup.INF");
+  EXPECT_FALSE(winsim::WindowsPathOf("/", &windows));
+
+  SetLastError(0);
+  EXPECT_EQ(GetFileAttributesA("Q:\\x"), INVALID_FILE_ATTRIBUTES);  // no such drive
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST(Paths, DotDotNeverLeavesTheDrive) {
+  TestImage image;
+  image.Open();
+  EXPECT_EQ(Full("C:\\WINNT35\\..\\..\\..\\TEMP"), "C:\\TEMP");
+  EXPECT_EQ(Full("\\..\\.."), "C:\\");
+  // machine.ini and system.reg lie just above drive_c on the host.
+  SetLastError(0);
+  EXPECT_EQ(GetFileAttributesA("C:\\..\\machine.ini"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(DeleteFileA("..\\..\\system.reg"));
+  EXPECT_FALSE(CopyFileA("C:\\WINNT35\\..\\..\\machine.ini", "C:\\stolen.ini", FALSE));
+  EXPECT_TRUE(image.Exists("system.reg"));
+  EXPECT_FALSE(image.Exists("drive_c/stolen.ini"));
+}
+
+TEST(Paths, CanonicalFormAndNamesThatCannotExist) {
+  TestImage image;
+  image.Open();
+  EXPECT_EQ(Full("c:/winnt35/./system32/"), "C:\\winnt35\\system32");
+  EXPECT_EQ(Full("C:\\name.. \\x"), "C:\\name\\x");  // trailing dots and blanks go
+  EXPECT_EQ(Full("C:\\a<b"), "error 123");
+  EXPECT_EQ(Full("\\\\server\\share\\x"), "error 123");
+  EXPECT_EQ(Full(""), "error 3");
+  EXPECT_EQ(Full("C:\\" + std::string(257, 'a')), "error 206");  // 260 with its terminator
+  EXPECT_EQ(Full("C:\\" + std::string(256, 'a')).size(), 259u);
+}
+
+TEST(Paths, RelativeAndDriveRelativePaths) {
+  TestImage image(kTwoDrives);
+  std::filesystem::create_directories(image.HostPath("drive_c/DIST"));
+  std::filesystem::create_directories(image.HostPath("drive_d"));
+  image.Open(image.HostPath("drive_c/DIST"));
+  EXPECT_EQ(Full("setup.inf"), "C:\\DIST\\setup.inf");
+  EXPECT_EQ(Full("..\\x"), "C:\\x");
+  EXPECT_EQ(Full("\\x"), "C:\\x");
+  EXPECT_EQ(Full("c:x"), "C:\\DIST\\x");  // the current directory of that drive
+  EXPECT_EQ(Full("D:x"), "D:\\x");        // another drive: its root
+  EXPECT_EQ(Full("C:"), "C:\\DIST");
+
+  ASSERT_TRUE(SetCurrentDirectoryA("d:\\"));
+  EXPECT_EQ(Full("x"), "D:\\x");
+  EXPECT_EQ(Full("\\y"), "D:\\y");
+}
+
+TEST(Paths, WorkingDirectoryInsideADriveKeepsItsLetter) {
+  TestImage image;
+  std::filesystem::create_directories(image.HostPath("drive_c/Disk1"));
+  image.Open(image.HostPath("drive_c/Disk1"));
+  char buffer[256];
+  ASSERT_EQ(_getcwd(buffer, 255), buffer);
+  EXPECT_STREQ(buffer, "C:\\Disk1");
+  EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 8u);
+  EXPECT_STREQ(buffer, "C:\\Disk1");
+}
+
+TEST(Paths, WorkingDirectoryOutsideTheDrivesIsTheRootOfA) {
+  TestImage image;
+  std::string outside = testing_support::MakeTempDir("winsim-dist-");
+  testing_support::WriteHostFile(outside + "/SETUP.INF", "[x]\n");
+  image.Open(outside);
+  char buffer[256];
+  ASSERT_EQ(_getcwd(buffer, 255), buffer);
+  EXPECT_STREQ(buffer, "A:\\");
+  EXPECT_EQ(GetFileAttributesA("A:\\setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA("setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  winsim::CloseMachine();
+  testing_support::RemoveTree(outside);
+}
+
+TEST(Paths, GetcwdBufferRules) {
+  TestImage image;
+  std::filesystem::create_directories(image.HostPath("drive_c/DIST"));
+  image.Open(image.HostPath("drive_c/DIST"));
+  char buffer[16] = "untouched";
+  errno = 0;
+  EXPECT_EQ(_getcwd(buffer, 7), nullptr);  // "C:\DIST" needs 8 bytes
+  EXPECT_EQ(errno, ERANGE);
+  EXPECT_STREQ(buffer, "untouched");
+  EXPECT_EQ(_getcwd(buffer, 8), buffer);
+  char *allocated = _getcwd(nullptr, 0);  // the runtime allocates the buffer
+  ASSERT_NE(allocated, nullptr);
+  EXPECT_STREQ(allocated, "C:\\DIST");
+  std::free(allocated);
+}
+
+TEST(Paths, SetCurrentDirectory) {
+  TestImage image;
+  image.WriteFile("drive_c/Dist/file.txt", "x");
+  image.Open();
+  SetLastError(77);
+  ASSERT_TRUE(SetCurrentDirectoryA("dist"));
+  EXPECT_EQ(GetLastError(), 77u);  // success leaves the last error alone
+  EXPECT_EQ(winsim::M().currentDir, "C:\\dist");
+  EXPECT_EQ(GetFileAttributesA("FILE.TXT"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(SetCurrentDirectoryA(".."));
+  EXPECT_EQ(winsim::M().currentDir, "C:\\");
+
+  struct Case {
+    const char *path;
+    DWORD error;
+  } cases[] = {{"C:\\missing", ERROR_FILE_NOT_FOUND},
+               {"C:\\missing\\deeper", ERROR_PATH_NOT_FOUND},
+               {"C:\\Dist\\file.txt", ERROR_DIRECTORY}};
+  for (const Case &c : cases) {
+    SetLastError(0);
+    EXPECT_FALSE(SetCurrentDirectoryA(c.path)) << c.path;
+    EXPECT_EQ(GetLastError(), c.error) << c.path;
+  }
+  EXPECT_EQ(winsim::M().currentDir, "C:\\");
+}
+
+}  // namespace

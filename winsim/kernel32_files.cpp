@@ -1,0 +1,645 @@
+// Files of the simulated machine: the Windows, system and temporary directories, the current
+// directory, attributes, directories, deletion, copies, moves (also those kept for the next
+// restart) and searches, with the results and last-error values of Windows NT 3.5.
+//
+// The image keeps what a host file system can hold: a file's read-only attribute is its write
+// permission (checked here, so that it holds for every host user, root included), its dates are
+// the host's. A file that a running service has loaded cannot be deleted, replaced or
+// overwritten, but it can be renamed, and the mark follows it.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "winsim/handles.h"
+#include "winsim/machine.h"
+
+namespace winsim {
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+const char kFindKind[] = "find";
+
+// TEMPORARY until the registry area lands: lets the library link without it.
+#pragma weak RegCreateKeyExA
+#pragma weak RegQueryValueExA
+#pragma weak RegSetValueExA
+#pragma weak RegCloseKey
+
+DWORD ErrorOfErrno(int e) {
+  switch (e) {
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case EXDEV:
+      return ERROR_NOT_SAME_DEVICE;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EBUSY:
+    case ETXTBSY:
+      return ERROR_SHARING_VIOLATION;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    default:
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+// A Windows path as the image sees it.
+struct Place {
+  std::string full;  // canonical Windows path, "C:\DIR\NAME"
+  std::string host;  // the host path it maps to, existing components in their stored case
+  bool root = false;
+  bool exists = false;
+  bool isDir = false;
+  bool parentIsDir = false;  // the directory that would hold it exists
+  struct stat st = {};
+};
+
+bool Locate(LPCSTR path, Place *place, DWORD *error) {
+  uint32_t e = 0;
+  if (!FullWindowsPath(path ? path : "", &place->full, &e) ||
+      !ResolvePath(place->full, &place->host, &e)) {
+    *error = e;
+    return false;
+  }
+  place->root = place->full.size() == 3;
+  place->exists = ::stat(place->host.c_str(), &place->st) == 0;
+  place->isDir = place->exists && S_ISDIR(place->st.st_mode);
+  if (place->root) {
+    place->parentIsDir = true;
+  } else {
+    struct stat parent;
+    std::string dir = place->host.substr(0, place->host.rfind('/'));
+    place->parentIsDir = ::stat(dir.c_str(), &parent) == 0 && S_ISDIR(parent.st_mode);
+  }
+  return true;
+}
+
+// What Windows answers for a name that does not exist.
+DWORD MissingError(const Place &place) {
+  return place.parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+bool ReadOnly(const struct stat &st) {
+  return (st.st_mode & S_IWUSR) == 0;
+}
+
+bool SameFile(const struct stat &a, const struct stat &b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+DWORD AttributesOf(const struct stat &st) {
+  DWORD attributes = 0;
+  if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+FILETIME FileTimeOf(const struct timespec &ts) {
+  // 100-nanosecond intervals since 1 January 1601.
+  int64_t seconds = static_cast<int64_t>(ts.tv_sec) + 11644473600LL;
+  uint64_t ticks = seconds < 0 ? 0
+                               : static_cast<uint64_t>(seconds) * 10000000ULL +
+                                     static_cast<uint64_t>(ts.tv_nsec) / 100;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
+
+// A directory that holds a loaded file cannot be renamed, as on NT.
+bool HoldsLoadedFile(const std::string &dirHost) {
+  std::string prefix = dirHost + "/";
+  for (const std::string &file : M().loadedFiles)
+    if (file.compare(0, prefix.size(), prefix) == 0) return true;
+  return false;
+}
+
+std::string LastComponent(const std::string &fullPath) {
+  return fullPath.substr(fullPath.rfind('\\') + 1);
+}
+
+std::string ParentHost(const std::string &host) {
+  return host.substr(0, host.rfind('/'));
+}
+
+// The answer of the directory queries: the text and its length when it fits, else the size
+// needed with its terminator, nothing written.
+DWORD CopyOut(const std::string &text, LPSTR buffer, DWORD size) {
+  if (!buffer || size < text.size() + 1) return static_cast<DWORD>(text.size() + 1);
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
+}
+
+// ---- Search patterns ------------------------------------------------------------------------
+// NT turns a pattern into its file-system form before matching: "*.*" is every name; '?' may
+// also match nothing before a dot or at the end; "*" before a dot stops short of the name's last
+// dot; a dot before a wildcard or at the end may also match the end of the name.
+const char kDosStar = '<', kDosQm = '>', kDosDot = '"';
+
+std::string FileSystemPattern(const std::string &pattern) {
+  if (pattern == "*.*") return "*";
+  std::string out;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    char c = pattern[i], next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    if (c == '?')
+      out += kDosQm;
+    else if (c == '*' && next == '.')
+      out += kDosStar;
+    else if (c == '.' && (next == '?' || next == '*' || next == '\0'))
+      out += kDosDot;
+    else
+      out += c;
+  }
+  return Upper(out);
+}
+
+bool MatchFrom(const std::string &p, size_t pi, const std::string &n, size_t ni, size_t lastDot) {
+  while (pi < p.size()) {
+    char c = p[pi];
+    if (c == '*') {
+      for (size_t k = ni; k <= n.size(); ++k)
+        if (MatchFrom(p, pi + 1, n, k, lastDot)) return true;
+      return false;
+    }
+    if (c == kDosStar) {
+      for (size_t k = ni; k <= n.size(); ++k) {
+        if (MatchFrom(p, pi + 1, n, k, lastDot)) return true;
+        if (k == lastDot) break;  // never swallows the last dot
+      }
+      return false;
+    }
+    if (c == kDosQm) {
+      if (ni < n.size() && n[ni] != '.') ++ni;
+      ++pi;
+      continue;
+    }
+    if (c == kDosDot) {
+      if (ni < n.size()) {
+        if (n[ni] != '.') return false;
+        ++ni;
+      }
+      ++pi;
+      continue;
+    }
+    if (ni == n.size() || n[ni] != c) return false;
+    ++pi, ++ni;
+  }
+  return ni == n.size();
+}
+
+// `pattern` in its file-system form (FileSystemPattern).
+bool NameMatches(const std::string &pattern, const std::string &name) {
+  std::string upper = Upper(name);
+  return MatchFrom(pattern, 0, upper, 0, upper.rfind('.'));
+}
+
+struct Search {
+  std::vector<WIN32_FIND_DATAA> entries;
+  size_t next = 0;
+};
+
+WIN32_FIND_DATAA FindDataOf(const std::string &name, const struct stat &st) {
+  WIN32_FIND_DATAA data;
+  std::memset(&data, 0, sizeof data);
+  data.dwFileAttributes = AttributesOf(st);
+  data.ftCreationTime = FileTimeOf(st.st_mtim);  // the host keeps no creation date
+  data.ftLastAccessTime = FileTimeOf(st.st_atim);
+  data.ftLastWriteTime = FileTimeOf(st.st_mtim);
+  if (!S_ISDIR(st.st_mode)) {
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data.nFileSizeLow = static_cast<DWORD>(size);
+  }
+  std::snprintf(data.cFileName, sizeof data.cFileName, "%s", name.c_str());
+  return data;
+}
+
+// ---- Moves ------------------------------------------------------------------------------------
+
+// Records a move for the next restart where NT keeps it: pairs of "\??\<full path>" and the new
+// name ("" to delete, "!" in front when the new name may be replaced), appended in order.
+BOOL ScheduleMove(LPCSTR from, LPCSTR to, bool replace) {
+  std::string fullFrom, fullTo;
+  uint32_t error = 0;
+  if (!FullWindowsPath(from ? from : "", &fullFrom, &error)) return SetLastError(error), FALSE;
+  std::string target;
+  if (to && *to) {
+    if (!FullWindowsPath(to, &fullTo, &error)) return SetLastError(error), FALSE;
+    target = std::string(replace ? "!" : "") + "\\??\\" + fullTo;
+  }
+
+  if (!&RegCreateKeyExA) return SetLastError(ERROR_INVALID_FUNCTION), FALSE;  // TEMPORARY
+  HKEY key;
+  DWORD disposition;
+  LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, const_cast<LPSTR>(""),
+                            REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key,
+                            &disposition);
+  if (rc != ERROR_SUCCESS) return SetLastError(static_cast<DWORD>(rc)), FALSE;
+  std::string data;
+  DWORD type = 0, size = 0;
+  rc = RegQueryValueExA(key, kPendingRenames, NULL, &type, NULL, &size);
+  if (rc == ERROR_SUCCESS && size > 0) {
+    data.resize(size);
+    rc = RegQueryValueExA(key, kPendingRenames, NULL, &type, reinterpret_cast<LPBYTE>(&data[0]),
+                          &size);
+    data.resize(std::min<size_t>(size, data.size()));
+  } else if (rc == ERROR_FILE_NOT_FOUND) {
+    rc = ERROR_SUCCESS;
+  }
+  if (rc == ERROR_SUCCESS) {
+    // Drop the list's closing NUL so that the new pair follows the last string.
+    if (!data.empty() && data.back() == '\0') data.pop_back();
+    if (!data.empty() && data.back() != '\0') data += '\0';
+    data += "\\??\\" + fullFrom;
+    data += '\0';
+    data += target;
+    data += '\0';
+    data += '\0';
+    rc = RegSetValueExA(key, kPendingRenames, 0, REG_MULTI_SZ,
+                        reinterpret_cast<const BYTE *>(data.data()),
+                        static_cast<DWORD>(data.size()));
+  }
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return SetLastError(static_cast<DWORD>(rc)), FALSE;
+  return TRUE;
+}
+
+BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
+  const DWORD known =
+      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_DELAY_UNTIL_REBOOT;
+  if (flags & ~known) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+  if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+    if (flags & MOVEFILE_COPY_ALLOWED) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+    return ScheduleMove(from, to, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+  }
+  if (!to) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+
+  Place src, dst;
+  DWORD error = 0;
+  if (!Locate(from, &src, &error) || !Locate(to, &dst, &error)) return SetLastError(error), FALSE;
+  if (!src.exists) return SetLastError(MissingError(src)), FALSE;
+  if (src.root || dst.root) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  if (!dst.exists && !dst.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
+  bool sameFile = dst.exists && SameFile(src.st, dst.st);  // a change of case only
+  if (dst.exists && !sameFile) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) return SetLastError(ERROR_ALREADY_EXISTS), FALSE;
+    if (src.isDir || dst.isDir || ReadOnly(dst.st) || IsFileLoaded(dst.host))
+      return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  }
+  if (src.isDir && HoldsLoadedFile(src.host)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  // A new or renamed entry takes the case given; a replaced one keeps its stored name.
+  std::string target =
+      dst.exists && !sameFile ? dst.host : ParentHost(dst.host) + "/" + LastComponent(dst.full);
+
+  bool otherDrive = src.full[0] != dst.full[0];
+  if (!otherDrive && ::rename(src.host.c_str(), target.c_str()) == 0) {
+    if (IsFileLoaded(src.host)) {
+      SetFileLoaded(src.host, false);
+      SetFileLoaded(target, true);
+    }
+    return TRUE;
+  }
+  DWORD renameError = otherDrive ? ERROR_NOT_SAME_DEVICE : ErrorOfErrno(errno);
+  if (renameError != ERROR_NOT_SAME_DEVICE || !(flags & MOVEFILE_COPY_ALLOWED) || src.isDir)
+    return SetLastError(renameError), FALSE;
+  error = CopyHostFile(src.host, target);
+  if (error) return SetLastError(error), FALSE;
+  // As documented for NT: a source that cannot be deleted after the copy stays, and the move
+  // still succeeds.
+  if (!ReadOnly(src.st) && !IsFileLoaded(src.host)) ::unlink(src.host.c_str());
+  return TRUE;
+}
+
+}  // namespace
+
+uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
+  int in = ::open(fromHost.c_str(), O_RDONLY);
+  if (in < 0) return ErrorOfErrno(errno);
+  struct stat st;
+  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(in);
+    return ERROR_ACCESS_DENIED;
+  }
+  // Written beside the target and renamed over it, so the target is never half written.
+  std::string temp = toHost + ".winsim-copy";
+  int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (out < 0) {
+    int e = errno;
+    ::close(in);
+    return ErrorOfErrno(e);
+  }
+  DWORD error = 0;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = ERROR_ACCESS_DENIED;
+      break;
+    }
+    if (n == 0) break;
+    for (ssize_t done = 0; done < n && !error;) {
+      ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0)
+        error = ErrorOfErrno(errno);
+      else
+        done += w;
+    }
+    if (error) break;
+  }
+  ::close(in);
+  if (!error) {
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::fchmod(out, st.st_mode & 07777) != 0 || ::futimens(out, times) != 0)
+      error = ErrorOfErrno(errno);
+  }
+  if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
+  if (!error && ::rename(temp.c_str(), toHost.c_str()) != 0) error = ErrorOfErrno(errno);
+  if (error) ::unlink(temp.c_str());
+  return error;
+}
+
+}  // namespace winsim
+
+using winsim::Fault;
+using winsim::M;
+using winsim::Place;
+
+extern "C" {
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  if (DWORD e = Fault("GetWindowsDirectoryA")) return SetLastError(e), 0;
+  return winsim::CopyOut(M().windowsDir, lpBuffer, uSize);
+}
+
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  if (DWORD e = Fault("GetSystemDirectoryA")) return SetLastError(e), 0;
+  return winsim::CopyOut(M().systemDir, lpBuffer, uSize);
+}
+
+DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
+  if (DWORD e = Fault("GetTempPathA")) return SetLastError(e), 0;
+  std::string dir = M().tempDir;
+  if (dir.empty() || dir.back() != '\\') dir += '\\';
+  return winsim::CopyOut(dir, lpBuffer, nBufferLength);
+}
+
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
+                             LPSTR lpTempFileName) {
+  if (DWORD e = Fault("GetTempFileNameA")) return SetLastError(e), 0;
+  if (!lpPathName || !lpTempFileName) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+  std::string base = lpPathName;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+  std::string prefix = lpPrefixString ? std::string(lpPrefixString).substr(0, 3) : "";
+  auto nameOf = [&](unsigned unique) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", unique & 0xFFFF);
+    return base + prefix + hex + ".TMP";
+  };
+  auto answer = [&](const std::string &name, UINT unique) -> UINT {
+    if (name.size() >= MAX_PATH) return SetLastError(ERROR_FILENAME_EXCED_RANGE), 0;
+    std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);
+    return unique;
+  };
+  // A number given by the caller is only formatted; nothing is created.
+  if (uUnique != 0) return answer(nameOf(uUnique), uUnique);
+
+  Place dir;
+  DWORD error = 0;
+  if (!winsim::Locate(lpPathName, &dir, &error)) return SetLastError(error), 0;
+  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), 0;
+  // Like NT, start from the clock and take the first number whose file can be created.
+  unsigned start = static_cast<unsigned>(winsim::NowMs() & 0xFFFF);
+  for (unsigned i = 0; i < 0x10000; ++i) {
+    unsigned unique = (start + i) & 0xFFFF;
+    if (unique == 0) continue;
+    std::string name = nameOf(unique), host;
+    uint32_t e = 0;
+    if (name.size() >= MAX_PATH || !winsim::ResolvePath(name, &host, &e))
+      return SetLastError(e ? e : ERROR_FILENAME_EXCED_RANGE), 0;
+    int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return answer(name, unique);
+    }
+    if (errno != EEXIST) return SetLastError(winsim::ErrorOfErrno(errno)), 0;
+  }
+  return SetLastError(ERROR_FILE_EXISTS), 0;
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+  if (DWORD e = Fault("GetCurrentDirectoryA")) return SetLastError(e), 0;
+  return winsim::CopyOut(M().currentDir, lpBuffer, nBufferLength);
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+  if (DWORD e = Fault("SetCurrentDirectoryA")) return SetLastError(e), FALSE;
+  Place dir;
+  DWORD error = 0;
+  if (!winsim::Locate(lpPathName, &dir, &error)) return SetLastError(error), FALSE;
+  if (!dir.exists) return SetLastError(winsim::MissingError(dir)), FALSE;
+  if (!dir.isDir) return SetLastError(ERROR_DIRECTORY), FALSE;
+  M().currentDir = dir.full;
+  return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  if (DWORD e = Fault("GetFileAttributesA")) return SetLastError(e), INVALID_FILE_ATTRIBUTES;
+  Place place;
+  DWORD error = 0;
+  if (!winsim::Locate(lpFileName, &place, &error))
+    return SetLastError(error), INVALID_FILE_ATTRIBUTES;
+  if (!place.exists) return SetLastError(winsim::MissingError(place)), INVALID_FILE_ATTRIBUTES;
+  return winsim::AttributesOf(place.st);
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  if (DWORD e = Fault("SetFileAttributesA")) return SetLastError(e), FALSE;
+  Place place;
+  DWORD error = 0;
+  if (!winsim::Locate(lpFileName, &place, &error)) return SetLastError(error), FALSE;
+  if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
+  // The image keeps the read-only attribute only; hidden and system files it cannot represent.
+  if (dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+    return SetLastError(ERROR_NOT_SUPPORTED), FALSE;
+  mode_t mode = place.st.st_mode & 07777;
+  mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
+  if (::chmod(place.host.c_str(), mode) != 0)
+    return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  (void)lpSecurityAttributes;
+  if (DWORD e = Fault("CreateDirectoryA")) return SetLastError(e), FALSE;
+  Place place;
+  DWORD error = 0;
+  if (!winsim::Locate(lpPathName, &place, &error)) return SetLastError(error), FALSE;
+  if (place.exists) return SetLastError(ERROR_ALREADY_EXISTS), FALSE;
+  if (!place.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
+  if (::mkdir(place.host.c_str(), 0755) != 0)
+    return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  if (DWORD e = Fault("RemoveDirectoryA")) return SetLastError(e), FALSE;
+  Place place;
+  DWORD error = 0;
+  if (!winsim::Locate(lpPathName, &place, &error)) return SetLastError(error), FALSE;
+  if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
+  if (!place.isDir) return SetLastError(ERROR_DIRECTORY), FALSE;
+  if (place.root || winsim::ReadOnly(place.st)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  // The process holds its current directory open.
+  std::string current;
+  if (winsim::ResolvePath(M().currentDir, &current, nullptr) && current == place.host)
+    return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+  if (::rmdir(place.host.c_str()) != 0) {
+    int e = errno;
+    return SetLastError(e == EEXIST ? ERROR_DIR_NOT_EMPTY : winsim::ErrorOfErrno(e)), FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  if (DWORD e = Fault("DeleteFileA")) return SetLastError(e), FALSE;
+  Place place;
+  DWORD error = 0;
+  if (!winsim::Locate(lpFileName, &place, &error)) return SetLastError(error), FALSE;
+  if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
+  if (place.isDir || winsim::ReadOnly(place.st) || winsim::IsFileLoaded(place.host))
+    return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  if (::unlink(place.host.c_str()) != 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  return TRUE;
+}
+
+BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
+  if (DWORD e = Fault("CopyFileA")) return SetLastError(e), FALSE;
+  Place src, dst;
+  DWORD error = 0;
+  if (!winsim::Locate(lpExistingFileName, &src, &error) ||
+      !winsim::Locate(lpNewFileName, &dst, &error))
+    return SetLastError(error), FALSE;
+  if (!src.exists) return SetLastError(winsim::MissingError(src)), FALSE;
+  if (src.isDir) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  if (!dst.exists && !dst.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
+  if (dst.exists) {
+    if (bFailIfExists) return SetLastError(ERROR_FILE_EXISTS), FALSE;
+    // The source is open for reading while the target is opened for writing.
+    if (winsim::SameFile(src.st, dst.st)) return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+    if (dst.isDir || winsim::ReadOnly(dst.st)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    if (winsim::IsFileLoaded(dst.host)) return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+  }
+  error = winsim::CopyHostFile(src.host, dst.host);
+  if (error) return SetLastError(error), FALSE;
+  return TRUE;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  if (DWORD e = Fault("MoveFileA")) return SetLastError(e), FALSE;
+  // MoveFile moves a file to another drive by copying it.
+  return winsim::MoveOrSchedule(lpExistingFileName, lpNewFileName, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+  if (DWORD e = Fault("MoveFileExA")) return SetLastError(e), FALSE;
+  return winsim::MoveOrSchedule(lpExistingFileName, lpNewFileName, dwFlags);
+}
+
+HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  if (DWORD e = Fault("FindFirstFileA")) return SetLastError(e), INVALID_HANDLE_VALUE;
+  if (!lpFileName || !lpFindFileData)
+    return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+  std::string text = lpFileName;
+  std::replace(text.begin(), text.end(), '/', '\\');
+  size_t cut = text.rfind('\\');
+  if (cut == std::string::npos && text.size() >= 2 && text[1] == ':') cut = 1;
+  std::string dirPart = cut == std::string::npos ? "." : text.substr(0, cut + 1);
+  std::string name = cut == std::string::npos ? text : text.substr(cut + 1);
+  if (name.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+  for (char c : name) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || std::strchr("<>:\"|", c))
+      return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
+  }
+
+  Place dir;
+  DWORD error = 0;
+  if (!winsim::Locate(dirPart.c_str(), &dir, &error))
+    return SetLastError(error), INVALID_HANDLE_VALUE;
+  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+  std::vector<std::string> names;
+  if (!dir.root) names = {".", ".."};  // a drive's root has neither
+  std::vector<std::string> stored;
+  if (DIR *d = ::opendir(dir.host.c_str())) {
+    while (dirent *e = ::readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") stored.push_back(n);
+    }
+    ::closedir(d);
+  }
+  // A stable order, as NTFS gives: by the upper-cased name.
+  std::sort(stored.begin(), stored.end(), [](const std::string &a, const std::string &b) {
+    std::string ua = winsim::Upper(a), ub = winsim::Upper(b);
+    return ua != ub ? ua < ub : a < b;
+  });
+  names.insert(names.end(), stored.begin(), stored.end());
+
+  auto search = std::make_shared<winsim::Search>();
+  std::string pattern = winsim::FileSystemPattern(name);
+  for (const std::string &n : names) {
+    if (!winsim::NameMatches(pattern, n)) continue;
+    std::string host = n == "."    ? dir.host
+                       : n == ".." ? winsim::ParentHost(dir.host)
+                                   : dir.host + "/" + n;
+    struct stat st;
+    if (::stat(host.c_str(), &st) != 0) continue;
+    search->entries.push_back(winsim::FindDataOf(n, st));
+  }
+  if (search->entries.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+  *lpFindFileData = search->entries[0];
+  search->next = 1;
+  return winsim::NewKernelHandle(winsim::kFindKind, search);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  if (DWORD e = Fault("FindNextFileA")) return SetLastError(e), FALSE;
+  auto search =
+      std::static_pointer_cast<winsim::Search>(winsim::KernelObject(hFindFile, winsim::kFindKind));
+  if (!search) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+  if (search->next >= search->entries.size()) return SetLastError(ERROR_NO_MORE_FILES), FALSE;
+  if (!lpFindFileData) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+  *lpFindFileData = search->entries[search->next++];
+  return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE hFindFile) {
+  if (DWORD e = Fault("FindClose")) return SetLastError(e), FALSE;
+  if (!winsim::KernelObject(hFindFile, winsim::kFindKind))
+    return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+  winsim::CloseKernelHandle(hFindFile);
+  return TRUE;
+}
+
+}  // extern "C"

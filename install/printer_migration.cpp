@@ -1,0 +1,144 @@
+/*
+ * Printer driver migration. Both routines work on a snapshot of the local printers taken at
+ * their start and report nothing: a printer or driver that the spooler refuses is left as it
+ * is and the routine goes on with the next one.
+ */
+#include "install/printer_migration.h"
+
+#include <string.h>
+
+const char *const driverRenameTable[][2] = {
+    {"Norvale ZELlaser 7200 v1307", "Norvale ZELlaser 7200"},
+    {"Norvale turbo PageRelay 24/Japanese v31.2", "Norvale turbo PageRelay 24/Japanese"},
+    {"Norvale PageRelay 36/Japanese v31.2", "Norvale PageRelay 36/Japanese"},
+    {"Norvale PageRelay 44 Plus/Japanese v31.2", "Norvale PageRelay 44 Plus/Japanese"},
+    {"Norvale ZELcolorwriter 3000  39 fonts v1307.210", "Norvale ZELcolorwriter 3000  39 fonts"},
+    {"Norvale ZELcolorwriter 3000  17 fonts v1307.210", "Norvale ZELcolorwriter 3000  17 fonts"},
+    {"Norvale PageRelay 12 v31.2", "Norvale PageRelay 12"},
+    {"Norvale PageRelay 24 v31.2", "Norvale PageRelay 24"},
+    {"Norvale PageRelay 36 v31.2", "Norvale PageRelay 36"},
+    {"Norvale PageRelay 12 v1408", "Norvale PageRelay 12 Level2 12mg"},
+    {"Norvale PageRelay 12/600 v1408", "Norvale PageRelay 12/600"},
+    {"Norvale PageRelay 12  (8mb) v1408", "Norvale PageRelay 12 Level2  8mb"},
+    {"", ""}};
+
+/* Every printer is opened for full access: changing its driver or pausing it needs it. */
+static PRINTER_DEFAULTS printerDefaults = {NULL, NULL, PRINTER_ALL_ACCESS};
+
+/*
+ * The local printers at level 2, in a zero-filled block with room for one record more than the
+ * spooler asked for. Answers NULL when the block cannot be had or there is no printer; the
+ * caller frees the block with LocalFree.
+ */
+static PRINTER_INFO_2 *getPrinterList(DWORD *pcPrinters) {
+  PRINTER_INFO_2 *pList;
+  DWORD cbNeeded = 0; /* a size query that fails outright may leave it unset */
+  DWORD cReturned = 0;
+
+  EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, NULL, 0, &cbNeeded, &cReturned);
+
+  pList = (PRINTER_INFO_2 *)LocalAlloc(LPTR, cbNeeded + sizeof(PRINTER_INFO_2));
+  if (pList == NULL) return NULL;
+
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, (LPBYTE)pList, cbNeeded, &cbNeeded, &cReturned) ||
+      cReturned == 0) {
+    LocalFree(pList);
+    return NULL;
+  }
+  *pcPrinters = cReturned;
+  return pList;
+}
+
+void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDriverInfo) {
+  PRINTER_INFO_2 *pList;
+  DWORD cPrinters = 0;
+  DWORD i;
+  LPSTR pszParking = NULL;
+  LPSTR pszOwn;
+  HANDLE hPrinter;
+
+  pList = getPrinterList(&cPrinters);
+  if (pList == NULL) return;
+
+  /*
+   * Printers on other drivers stay where they are: the first of them lends its driver as the
+   * parking place, and each is marked by emptying its driver name in the list.
+   */
+  for (i = 0; i < cPrinters; i++) {
+    pszOwn = pList[i].pDriverName;
+    if (pszOwn == NULL || strcmp(pszOwn, pszDriverName) == 0) continue;
+    if (pszParking == NULL) {
+      pszParking = (LPSTR)LocalAlloc(LPTR, lstrlenA(pszOwn) + 1);
+      if (pszParking == NULL) {
+        LocalFree(pList);
+        return;
+      }
+      lstrcpyA(pszParking, pszOwn);
+    }
+    pszOwn[0] = '\0';
+  }
+
+  /* Every printer uses the driver: there is nowhere to park them, so it keeps its old files. */
+  if (pszParking == NULL) {
+    LocalFree(pList);
+    return;
+  }
+
+  /* Park: pause each printer of the driver on the parking driver so the driver can go. */
+  for (i = 0; i < cPrinters; i++) {
+    pszOwn = pList[i].pDriverName;
+    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
+    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
+    pList[i].pDriverName = pszParking;
+    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], PRINTER_CONTROL_PAUSE);
+    ClosePrinter(hPrinter);
+    pList[i].pDriverName = pszOwn;
+  }
+
+  DeletePrinterDriverA(NULL, pDriverInfo->pEnvironment, pszDriverName);
+
+  pDriverInfo->pDataFile = pszPPDFile;
+  pDriverInfo->pName = pszDriverName;
+  AddPrinterDriverA(NULL, 2, (LPBYTE)pDriverInfo);
+
+  /* Resume: back onto the re-installed driver, printing again. */
+  for (i = 0; i < cPrinters; i++) {
+    pszOwn = pList[i].pDriverName;
+    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
+    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
+    pList[i].pDriverName = pszDriverName;
+    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], PRINTER_CONTROL_RESUME);
+    ClosePrinter(hPrinter);
+    pList[i].pDriverName = pszOwn;
+  }
+
+  LocalFree(pszParking);
+  LocalFree(pList);
+}
+
+void migrateOldDrivers(DRIVER_INFO_2 *pDriverInfo) {
+  PRINTER_INFO_2 *pList;
+  DWORD cPrinters = 0;
+  DWORD i;
+  int nRow;
+  HANDLE hPrinter;
+
+  pList = getPrinterList(&cPrinters);
+  if (pList == NULL) return;
+
+  for (nRow = 0; driverRenameTable[nRow][0][0] != '\0'; nRow++) {
+    for (i = 0; i < cPrinters; i++) {
+      if (pList[i].pDriverName == NULL ||
+          strcmp(pList[i].pDriverName, driverRenameTable[nRow][0]) != 0)
+        continue;
+      if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
+      pList[i].pDriverName = (LPSTR)driverRenameTable[nRow][1];
+      SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], 0);
+      ClosePrinter(hPrinter);
+    }
+    /* Deleted whether or not a printer used it; refused while a printer still does. */
+    DeletePrinterDriverA(NULL, pDriverInfo->pEnvironment, (LPSTR)driverRenameTable[nRow][0]);
+  }
+
+  LocalFree(pList);
+}

@@ -1,0 +1,354 @@
+// Moving printers between drivers on a simulated spooler: re-installing a driver in use, and
+// leaving the driver names of earlier releases.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "install/printer_migration.h"
+#include "spooler_fixtures.h"
+#include "test_image.h"
+#include "winsim/machine.h"
+#include "winsim/spooler.h"
+
+using testing_support::MakeSpoolerImage;
+using testing_support::TestImage;
+
+namespace {
+
+const char kDriverDir[] = "drive_c/WINNT35/system32/spool/drivers/w32x86";
+
+// Machine text that turns on call counting: a fault rule for a call that never comes.
+const char kCountingMachine[] =
+    "[system]\nversion = 3.50.807\nprocessor = x86\nwindows = C:\\WINNT35\n"
+    "system = C:\\WINNT35\\system32\ntemp = C:\\TEMP\n[drives]\nC = drive_c\n"
+    "[faults]\nGetPrinterDriverDirectoryA#9999 = 5\n";
+
+// The twelve old names of the rename table, typed afresh: blanks count.
+const char *const kOldNames[] = {
+    "Norvale ZELlaser 7200 v1307",
+    "Norvale turbo PageRelay 24/Japanese v31.2",
+    "Norvale PageRelay 36/Japanese v31.2",
+    "Norvale PageRelay 44 Plus/Japanese v31.2",
+    "Norvale ZELcolorwriter 3000  39 fonts v1307.210",
+    "Norvale ZELcolorwriter 3000  17 fonts v1307.210",
+    "Norvale PageRelay 12 v31.2",
+    "Norvale PageRelay 24 v31.2",
+    "Norvale PageRelay 36 v31.2",
+    "Norvale PageRelay 12 v1408",
+    "Norvale PageRelay 12/600 v1408",
+    "Norvale PageRelay 12  (8mb) v1408",
+};
+
+int Calls(const char *function) {
+  return winsim::M().callCounts[winsim::Upper(function)];
+}
+
+std::string DriverKey(const std::string &name, int version = 1) {
+  return std::string(testing_support::kPrintRegistryPath) +
+         "\\Environments\\Windows NT x86\\Drivers\\Version-" + std::to_string(version) + "\\" +
+         name;
+}
+
+bool DriverInstalled(const std::string &name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DriverKey(name).c_str(), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::string DataFile(const std::string &name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DriverKey(name).c_str(), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return "<not installed>";
+  char data[256] = {0};
+  DWORD type = 0, size = sizeof data - 1;
+  RegQueryValueExA(key, "Data File", nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
+  RegCloseKey(key);
+  return data;
+}
+
+struct Printer {
+  std::string driver;
+  DWORD status;
+  bool operator==(const Printer &o) const { return driver == o.driver && status == o.status; }
+};
+std::ostream &operator<<(std::ostream &out, const Printer &p) {
+  return out << "{" << p.driver << ", status " << p.status << "}";
+}
+
+std::map<std::string, Printer> Printers() {
+  std::map<std::string, Printer> printers;
+  DWORD needed = 0, returned = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
+  std::vector<BYTE> buffer(needed + 1);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
+    return printers;
+  auto *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i)
+    printers[info[i].pPrinterName] = {info[i].pDriverName, info[i].Status};
+  return printers;
+}
+
+// The driver record as the install sequence hands it over, on the local environment.
+struct Record {
+  char name[64] = "";
+  char dataFile[64] = "";
+  DRIVER_INFO_2 info;
+  Record() {
+    info.cVersion = 1;
+    info.pName = name;
+    info.pEnvironment = NULL;
+    info.pDriverPath = const_cast<LPSTR>("pscript.dll");
+    info.pDataFile = dataFile;
+    info.pConfigFile = const_cast<LPSTR>("pscrptui.dll");
+  }
+};
+
+// What the install sequence has staged in the driver directory root for a new PPD.
+void StageNewDriver(const TestImage &image, const std::string &ppd) {
+  image.WriteFile(std::string(kDriverDir) + "/pscript.dll", "pscript 5.0");
+  image.WriteFile(std::string(kDriverDir) + "/pscrptui.dll", "pscrptui 5.0");
+  image.WriteFile(std::string(kDriverDir) + "/" + ppd, "*PPD 5.0 " + ppd);
+}
+
+}  // namespace
+
+TEST(PrinterMigration, RenameTableEndsAfterTwelveRowsWithAnEmptyPair) {
+  int rows = 0;
+  while (driverRenameTable[rows][0][0] != '\0') ++rows;
+  EXPECT_EQ(rows, 12);
+  EXPECT_STREQ(driverRenameTable[12][1], "");
+  EXPECT_STREQ(driverRenameTable[4][1], "Norvale ZELcolorwriter 3000  39 fonts");
+  EXPECT_STREQ(driverRenameTable[5][1], "Norvale ZELcolorwriter 3000  17 fonts");
+  EXPECT_STREQ(driverRenameTable[11][1], "Norvale PageRelay 12 Level2  8mb");
+  for (int row = 0; row < 12; ++row) EXPECT_STREQ(driverRenameTable[row][0], kOldNames[row]);
+}
+
+TEST(PrinterMigration, WithoutLocalPrintersNothingButTheEnumerationHappens) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12 v31.2\"\n"
+      "driver \"Norvale PageRelay 12\"\n",
+      kCountingMachine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  std::string registryBefore = image->ReadFile("system.reg");
+  Record record;
+
+  migrateOldDrivers(&record.info);
+  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
+                    &record.info);
+
+  EXPECT_EQ(Calls("EnumPrintersA"), 4) << "two per routine";
+  for (const char *call :
+       {"OpenPrinterA", "SetPrinterA", "ClosePrinter", "DeletePrinterDriverA", "AddPrinterDriverA"})
+    EXPECT_EQ(Calls(call), 0) << call;
+  EXPECT_EQ(image->ReadFile("system.reg"), registryBefore);
+  EXPECT_EQ(record.info.pName, record.name) << "the record is not touched either";
+}
+
+TEST(PrinterMigration, FailedEnumerationChangesNothing) {
+  std::string machine = kCountingMachine;
+  machine += "EnumPrintersA#2 = 8\nEnumPrintersA#4 = 8\n";
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12 v31.2\"\n"
+      "driver \"Norvale PageRelay 12\"\n"
+      "driver \"Generic\"\n"
+      "printer \"Sales\" \"Norvale PageRelay 12 v31.2\"\n"
+      "printer \"Office\" \"Generic\"\n",
+      machine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  std::string registryBefore = image->ReadFile("system.reg");
+  Record record;
+  migrateOldDrivers(&record.info);
+  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Generic"), &record.info);
+  EXPECT_EQ(Calls("OpenPrinterA") + Calls("DeletePrinterDriverA"), 0);
+  EXPECT_EQ(image->ReadFile("system.reg"), registryBefore);
+}
+
+TEST(PrinterMigration, DriverUsedByEveryPrinterIsLeftAlone) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\" data=OLD12.PPD\n"
+      "printer \"Sales\" \"Norvale PageRelay 12\"\n"
+      "printer \"Office\" \"Norvale PageRelay 12\"\n",
+      kCountingMachine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  Record record;
+  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
+                    &record.info);
+
+  EXPECT_EQ(DataFile("Norvale PageRelay 12"), "OLD12.PPD") << "the driver keeps its old files";
+  std::map<std::string, Printer> expected = {{"Sales", {"Norvale PageRelay 12", 0}},
+                                             {"Office", {"Norvale PageRelay 12", 0}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("OpenPrinterA") + Calls("DeletePrinterDriverA") + Calls("AddPrinterDriverA"), 0);
+}
+
+TEST(PrinterMigration, UnusedDriverIsReinstalledWithoutTouchingThePrinters) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\" data=OLD12.PPD\n"
+      "driver \"Generic\"\n"
+      "driver \"Other\"\n"
+      "printer \"Office\" \"Generic\"\n"
+      "printer \"Sales\" \"Other\" paused\n",
+      kCountingMachine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  Record record;
+  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
+                    &record.info);
+
+  EXPECT_EQ(DataFile("Norvale PageRelay 12"), "PR12.PPD");
+  EXPECT_EQ(image->ReadFile(std::string(kDriverDir) + "/1/PR12.PPD"), "*PPD 5.0 PR12.PPD");
+  std::map<std::string, Printer> expected = {{"Office", {"Generic", 0}},
+                                             {"Sales", {"Other", PRINTER_STATUS_PAUSED}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("SetPrinterA"), 0) << "no printer is paused or switched";
+  EXPECT_STREQ(record.info.pName, "Norvale PageRelay 12");
+  EXPECT_STREQ(record.info.pDataFile, "PR12.PPD");
+}
+
+TEST(PrinterMigration, PrintersOfADriverInUseGoBackToItRunning) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\" data=OLD12.PPD\n"
+      "driver \"Generic\"\n"
+      "printer \"Accounts\" \"Norvale PageRelay 12\"\n"
+      "printer \"Billing\" \"Generic\"\n"
+      "printer \"Sales\" \"Norvale PageRelay 12\"\n",
+      kCountingMachine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  size_t handlesBefore = winsim::OpenPrinterHandleCount();
+  Record record;
+  char ppd[] = "PR12.PPD";
+  char driver[] = "Norvale PageRelay 12";
+  updateDriverInUse(ppd, driver, &record.info);
+
+  EXPECT_EQ(DataFile("Norvale PageRelay 12"), "PR12.PPD") << "re-added from the new files";
+  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 12", 0}},
+                                             {"Billing", {"Generic", 0}},
+                                             {"Sales", {"Norvale PageRelay 12", 0}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("SetPrinterA"), 4) << "each moved printer is parked and brought back";
+  EXPECT_EQ(winsim::OpenPrinterHandleCount(), handlesBefore) << "every printer opened is closed";
+  EXPECT_EQ(record.info.pName, driver);
+  EXPECT_EQ(record.info.pDataFile, ppd);
+}
+
+TEST(PrinterMigration, FailedReinstallLeavesThePrintersPausedOnTheParkingDriver) {
+  std::string machine = kCountingMachine;
+  machine += "AddPrinterDriverA = 5\n";
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\"\n"
+      "driver \"Generic\"\n"
+      "driver \"Other\"\n"
+      "printer \"Accounts\" \"Generic\"\n"
+      "printer \"Billing\" \"Norvale PageRelay 12\"\n"
+      "printer \"Sales\" \"Other\"\n",
+      machine);
+  StageNewDriver(*image, "PR12.PPD");
+  image->Open();
+  Record record;
+  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
+                    &record.info);
+  // The first printer on another driver lent its driver; the resume could not go back.
+  EXPECT_FALSE(DriverInstalled("Norvale PageRelay 12"));
+  EXPECT_EQ(Printers()["Billing"], (Printer{"Generic", PRINTER_STATUS_PAUSED}));
+  EXPECT_EQ(Printers()["Sales"], (Printer{"Other", 0}));
+}
+
+TEST(PrinterMigration, PrintersLeaveTheOldNamesOfRowsSevenAndTwelve) {
+  std::string description;
+  for (const char *old : kOldNames) description += "driver \"" + std::string(old) + "\"\n";
+  description +=
+      "driver \"Norvale PageRelay 12\"\n"
+      "driver \"Norvale PageRelay 12 Level2  8mb\"\n"
+      "driver \"Generic\"\n"
+      "printer \"Accounts\" \"Norvale PageRelay 12 v31.2\"\n"
+      "printer \"Billing\" \"Norvale PageRelay 12  (8mb) v1408\" paused\n"
+      "printer \"Office\" \"Generic\"\n"
+      "printer \"Sales\" \"Norvale PageRelay 12 v31.2\"\n";
+  auto image = MakeSpoolerImage(description, kCountingMachine);
+  image->Open();
+  Record record;
+  migrateOldDrivers(&record.info);
+
+  std::map<std::string, Printer> expected = {
+      {"Accounts", {"Norvale PageRelay 12", 0}},
+      {"Billing", {"Norvale PageRelay 12 Level2  8mb", PRINTER_STATUS_PAUSED}},
+      {"Office", {"Generic", 0}},
+      {"Sales", {"Norvale PageRelay 12", 0}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("DeletePrinterDriverA"), 12);
+  for (const char *old : kOldNames) EXPECT_FALSE(DriverInstalled(old)) << old;
+  EXPECT_TRUE(DriverInstalled("Norvale PageRelay 12"));
+  EXPECT_TRUE(DriverInstalled("Generic"));
+}
+
+TEST(PrinterMigration, NamesThatOnlyLookOldStay) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12 v31.2 \"\n"
+      "driver \"norvale pagerelay 12 v31.2\"\n"
+      "driver \"Norvale PageRelay 12\"\n"
+      "printer \"Accounts\" \"Norvale PageRelay 12 v31.2 \"\n"
+      "printer \"Sales\" \"norvale pagerelay 12 v31.2\"\n",
+      kCountingMachine);
+  image->Open();
+  Record record;
+  migrateOldDrivers(&record.info);
+
+  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 12 v31.2 ", 0}},
+                                             {"Sales", {"norvale pagerelay 12 v31.2", 0}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("SetPrinterA"), 0);
+  // Deleting row 7's name finds the driver spelt in other case, which a printer still uses.
+  EXPECT_TRUE(DriverInstalled("norvale pagerelay 12 v31.2"));
+  EXPECT_TRUE(DriverInstalled("Norvale PageRelay 12 v31.2 "));
+}
+
+TEST(PrinterMigration, PrinterTheAccountMayNotOpenKeepsItsOldDriver) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 24 v31.2\"\n"
+      "driver \"Norvale PageRelay 24\"\n"
+      "printer \"Accounts\" \"Norvale PageRelay 24 v31.2\" deny\n"
+      "printer \"Sales\" \"Norvale PageRelay 24 v31.2\"\n",
+      kCountingMachine);
+  image->Open();
+  Record record;
+  migrateOldDrivers(&record.info);
+
+  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 24 v31.2", 0}},
+                                             {"Sales", {"Norvale PageRelay 24", 0}}};
+  EXPECT_EQ(Printers(), expected);
+  EXPECT_EQ(Calls("DeletePrinterDriverA"), 12) << "the deletion is still attempted";
+  EXPECT_TRUE(DriverInstalled("Norvale PageRelay 24 v31.2")) << "and refused while in use";
+  EXPECT_EQ(winsim::OpenPrinterHandleCount(), 0u);
+}
+
+TEST(PrinterMigration, OldDriversAreDeletedInTheRecordsEnvironment) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 36 v31.2\" environment=\"Windows NT Alpha_AXP\"\n"
+      "driver \"Norvale PageRelay 36 v31.2\"\n"
+      "driver \"Generic\"\n"
+      "printer \"Office\" \"Generic\"\n");
+  image->Open();
+  Record record;
+  record.info.pEnvironment = const_cast<LPSTR>("Windows NT Alpha_AXP");
+  migrateOldDrivers(&record.info);
+  EXPECT_TRUE(DriverInstalled("Norvale PageRelay 36 v31.2")) << "the x86 driver stays";
+  HKEY key;
+  std::string alpha = std::string(testing_support::kPrintRegistryPath) +
+                      "\\Environments\\Windows NT Alpha_AXP\\Drivers\\Version-1\\"
+                      "Norvale PageRelay 36 v31.2";
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, alpha.c_str(), 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+}

@@ -9,7 +9,8 @@
 #define STATUS_CODE_SUCCESS 9
 #define STATUS_CODE_FAILURE 34
 
-/* Success when the low three bits are 1 or 3. */
-#define STATUS_CODE_SUCCEEDED(code) ((((code)&7) == 1) || (((code)&7) == 3))
+/* Success when the low three bits are 1 or 3 (setting bit 1 maps both to 3, and nothing else
+   to 3). The code is evaluated once, so a call may stand in its place. */
+#define STATUS_CODE_SUCCEEDED(code) (((((code)&7) | 2) == 3))
 
 #endif

@@ -29,6 +29,7 @@ namespace {
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kFindKind[] = "find";
+const char kCopyPrefix[] = ".winsim-copy-";  // a copy in progress, never listed
 
 // TEMPORARY until the registry area lands: lets the library link without it.
 #pragma weak RegCreateKeyExA
@@ -140,6 +141,16 @@ std::string LastComponent(const std::string &fullPath) {
 
 std::string ParentHost(const std::string &host) {
   return host.substr(0, host.rfind('/'));
+}
+
+// The process holds its current directory open: it cannot be removed or renamed, nor can a
+// directory above it be renamed. Answers 0 when `dirHost` is free of it.
+DWORD CurrentDirectoryConflict(const std::string &dirHost) {
+  std::string current;
+  if (!ResolvePath(M().currentDir, &current, nullptr)) return 0;
+  if (current == dirHost) return ERROR_SHARING_VIOLATION;
+  if (current.compare(0, dirHost.size() + 1, dirHost + "/") == 0) return ERROR_ACCESS_DENIED;
+  return 0;
 }
 
 // The answer of the directory queries: the text and its length when it fits, else the size
@@ -306,7 +317,10 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
     if (src.isDir || dst.isDir || ReadOnly(dst.st) || IsFileLoaded(dst.host))
       return SetLastError(ERROR_ACCESS_DENIED), FALSE;
   }
-  if (src.isDir && HoldsLoadedFile(src.host)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  if (src.isDir) {
+    if (HoldsLoadedFile(src.host)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    if (DWORD busy = CurrentDirectoryConflict(src.host)) return SetLastError(busy), FALSE;
+  }
   // A new or renamed entry takes the case given; a replaced one keeps its stored name.
   std::string target =
       dst.exists && !sameFile ? dst.host : ParentHost(dst.host) + "/" + LastComponent(dst.full);
@@ -341,8 +355,8 @@ uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
     return ERROR_ACCESS_DENIED;
   }
   // Written beside the target and renamed over it, so the target is never half written.
-  std::string temp = toHost + ".winsim-copy";
-  int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::string temp = ParentHost(toHost) + "/" + kCopyPrefix + "XXXXXX";
+  int out = ::mkstemp(&temp[0]);
   if (out < 0) {
     int e = errno;
     ::close(in);
@@ -511,10 +525,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
   if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
   if (!place.isDir) return SetLastError(ERROR_DIRECTORY), FALSE;
   if (place.root || winsim::ReadOnly(place.st)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  // The process holds its current directory open.
-  std::string current;
-  if (winsim::ResolvePath(M().currentDir, &current, nullptr) && current == place.host)
-    return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+  if (DWORD busy = winsim::CurrentDirectoryConflict(place.host)) return SetLastError(busy), FALSE;
   if (::rmdir(place.host.c_str()) != 0) {
     int e = errno;
     return SetLastError(e == EEXIST ? ERROR_DIR_NOT_EMPTY : winsim::ErrorOfErrno(e)), FALSE;
@@ -595,7 +606,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   if (DIR *d = ::opendir(dir.host.c_str())) {
     while (dirent *e = ::readdir(d)) {
       std::string n = e->d_name;
-      if (n != "." && n != "..") stored.push_back(n);
+      if (n != "." && n != ".." &&
+          n.compare(0, sizeof winsim::kCopyPrefix - 1, winsim::kCopyPrefix) != 0)
+        stored.push_back(n);
     }
     ::closedir(d);
   }

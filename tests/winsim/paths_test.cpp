@@ -14,14 +14,6 @@ using testing_support::TestImage;
 
 namespace {
 
-const char kTwoDrives[] =
-    "[system]\n"
-    "windows = C:\\WINNT35\n"
-    "system = C:\\WINNT35\\system32\n"
-    "[drives]\n"
-    "C = drive_c\n"
-    "D = drive_d\n";
-
 std::string Full(const std::string &path) {
   std::string full;
   uint32_t error = 0;
@@ -29,18 +21,15 @@ std::string Full(const std::string &path) {
   return full;
 }
 
-TEST(Paths, MapsDrivesAndFindsExistingNamesWithoutRegardToCase) {
+TEST(Paths, MapsDrivesAndFindsStoredNamesWithoutRegardToCase) {
   TestImage image;
   image.WriteFile("drive_c/Dist/Setup.INF", "x");
   image.Open();
-  std::string driveC = std::filesystem::canonical(image.HostPath("drive_c")).string();
-  std::string host;
+  std::string driveC = std::filesystem::canonical(image.HostPath("drive_c")).string(), host;
   ASSERT_TRUE(winsim::ResolvePath("c:\\dist\\SETUP.inf", &host, nullptr));
   EXPECT_EQ(host, driveC + "/Dist/Setup.INF");
-  // Missing components keep the case they were given.
   ASSERT_TRUE(winsim::ResolvePath("C:\\DIST\\New\\File.Txt", &host, nullptr));
-  EXPECT_EQ(host, driveC + "/Dist/New/File.Txt");
-
+  EXPECT_EQ(host, driveC + "/Dist/New/File.Txt");  // missing names keep the case given
   std::string windows;
   ASSERT_TRUE(winsim::WindowsPathOf(driveC + "/Dist/Setup.INF", &windows));
   EXPECT_EQ(windows, "C:\\Dist\\Setup.INF");
@@ -51,24 +40,18 @@ TEST(Paths, MapsDrivesAndFindsExistingNamesWithoutRegardToCase) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
-TEST(Paths, DotDotNeverLeavesTheDrive) {
+TEST(Paths, DotDotNeverLeavesTheDriveAndNamesAreCanonical) {
   TestImage image;
   image.Open();
   EXPECT_EQ(Full("C:\\WINNT35\\..\\..\\..\\TEMP"), "C:\\TEMP");
   EXPECT_EQ(Full("\\..\\.."), "C:\\");
   // machine.ini and system.reg lie just above drive_c on the host.
-  SetLastError(0);
   EXPECT_EQ(GetFileAttributesA("C:\\..\\machine.ini"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(DeleteFileA("..\\..\\system.reg"));
   EXPECT_FALSE(CopyFileA("C:\\WINNT35\\..\\..\\machine.ini", "C:\\stolen.ini", FALSE));
   EXPECT_TRUE(image.Exists("system.reg"));
   EXPECT_FALSE(image.Exists("drive_c/stolen.ini"));
-}
 
-TEST(Paths, CanonicalFormAndNamesThatCannotExist) {
-  TestImage image;
-  image.Open();
   EXPECT_EQ(Full("c:/winnt35/./system32/"), "C:\\winnt35\\system32");
   EXPECT_EQ(Full("C:\\name.. \\x"), "C:\\name\\x");  // trailing dots and blanks go
   EXPECT_EQ(Full("C:\\a<b"), "error 123");
@@ -78,9 +61,9 @@ TEST(Paths, CanonicalFormAndNamesThatCannotExist) {
   EXPECT_EQ(Full("C:\\" + std::string(256, 'a')).size(), 259u);
 }
 
-TEST(Paths, RelativeAndDriveRelativePaths) {
-  TestImage image(kTwoDrives);
-  std::filesystem::create_directories(image.HostPath("drive_c/DIST"));
+TEST(Paths, RelativeAndDriveRelativePathsFollowTheCurrentDirectory) {
+  TestImage image("[drives]\nC = drive_c\nD = drive_d\n");
+  image.WriteFile("drive_c/DIST/Setup.inf", "x");
   std::filesystem::create_directories(image.HostPath("drive_d"));
   image.Open(image.HostPath("drive_c/DIST"));
   EXPECT_EQ(Full("setup.inf"), "C:\\DIST\\setup.inf");
@@ -88,22 +71,39 @@ TEST(Paths, RelativeAndDriveRelativePaths) {
   EXPECT_EQ(Full("\\x"), "C:\\x");
   EXPECT_EQ(Full("c:x"), "C:\\DIST\\x");  // the current directory of that drive
   EXPECT_EQ(Full("D:x"), "D:\\x");        // another drive: its root
-  EXPECT_EQ(Full("C:"), "C:\\DIST");
 
+  SetLastError(77);
   ASSERT_TRUE(SetCurrentDirectoryA("d:\\"));
+  EXPECT_EQ(GetLastError(), 77u);  // success leaves the last error alone
   EXPECT_EQ(Full("x"), "D:\\x");
-  EXPECT_EQ(Full("\\y"), "D:\\y");
+  struct {
+    const char *path;
+    DWORD error;
+  } failures[] = {{"C:\\missing", ERROR_FILE_NOT_FOUND},
+                  {"C:\\missing\\deeper", ERROR_PATH_NOT_FOUND},
+                  {"C:\\Dist\\Setup.inf", ERROR_DIRECTORY}};
+  for (const auto &f : failures) {
+    EXPECT_FALSE(SetCurrentDirectoryA(f.path)) << f.path;
+    EXPECT_EQ(GetLastError(), f.error) << f.path;
+  }
+  EXPECT_EQ(winsim::M().currentDir, "D:\\");
 }
 
-TEST(Paths, WorkingDirectoryInsideADriveKeepsItsLetter) {
+TEST(Paths, WorkingDirectoryInsideADriveKeepsItsLetterAndGetcwdChecksTheBuffer) {
   TestImage image;
   std::filesystem::create_directories(image.HostPath("drive_c/Disk1"));
   image.Open(image.HostPath("drive_c/Disk1"));
-  char buffer[256];
-  ASSERT_EQ(_getcwd(buffer, 255), buffer);
+  char buffer[16] = "untouched";
+  errno = 0;
+  EXPECT_EQ(_getcwd(buffer, 8), nullptr);  // "C:\Disk1" needs 9 bytes
+  EXPECT_EQ(errno, ERANGE);
+  EXPECT_STREQ(buffer, "untouched");
+  ASSERT_EQ(_getcwd(buffer, 9), buffer);
   EXPECT_STREQ(buffer, "C:\\Disk1");
-  EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 8u);
-  EXPECT_STREQ(buffer, "C:\\Disk1");
+  char *allocated = _getcwd(nullptr, 0);  // the runtime allocates the buffer
+  ASSERT_NE(allocated, nullptr);
+  EXPECT_STREQ(allocated, "C:\\Disk1");
+  std::free(allocated);
 }
 
 TEST(Paths, WorkingDirectoryOutsideTheDrivesIsTheRootOfA) {
@@ -114,52 +114,14 @@ TEST(Paths, WorkingDirectoryOutsideTheDrivesIsTheRootOfA) {
   char buffer[256];
   ASSERT_EQ(_getcwd(buffer, 255), buffer);
   EXPECT_STREQ(buffer, "A:\\");
-  EXPECT_EQ(GetFileAttributesA("A:\\setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(GetFileAttributesA("setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA("A:\\*", &data);  // a root: no "." or ".."
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(data.cFileName, "SETUP.INF");
+  FindClose(h);
   winsim::CloseMachine();
   testing_support::RemoveTree(outside);
-}
-
-TEST(Paths, GetcwdBufferRules) {
-  TestImage image;
-  std::filesystem::create_directories(image.HostPath("drive_c/DIST"));
-  image.Open(image.HostPath("drive_c/DIST"));
-  char buffer[16] = "untouched";
-  errno = 0;
-  EXPECT_EQ(_getcwd(buffer, 7), nullptr);  // "C:\DIST" needs 8 bytes
-  EXPECT_EQ(errno, ERANGE);
-  EXPECT_STREQ(buffer, "untouched");
-  EXPECT_EQ(_getcwd(buffer, 8), buffer);
-  char *allocated = _getcwd(nullptr, 0);  // the runtime allocates the buffer
-  ASSERT_NE(allocated, nullptr);
-  EXPECT_STREQ(allocated, "C:\\DIST");
-  std::free(allocated);
-}
-
-TEST(Paths, SetCurrentDirectory) {
-  TestImage image;
-  image.WriteFile("drive_c/Dist/file.txt", "x");
-  image.Open();
-  SetLastError(77);
-  ASSERT_TRUE(SetCurrentDirectoryA("dist"));
-  EXPECT_EQ(GetLastError(), 77u);  // success leaves the last error alone
-  EXPECT_EQ(winsim::M().currentDir, "C:\\dist");
-  EXPECT_EQ(GetFileAttributesA("FILE.TXT"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-  ASSERT_TRUE(SetCurrentDirectoryA(".."));
-  EXPECT_EQ(winsim::M().currentDir, "C:\\");
-
-  struct Case {
-    const char *path;
-    DWORD error;
-  } cases[] = {{"C:\\missing", ERROR_FILE_NOT_FOUND},
-               {"C:\\missing\\deeper", ERROR_PATH_NOT_FOUND},
-               {"C:\\Dist\\file.txt", ERROR_DIRECTORY}};
-  for (const Case &c : cases) {
-    SetLastError(0);
-    EXPECT_FALSE(SetCurrentDirectoryA(c.path)) << c.path;
-    EXPECT_EQ(GetLastError(), c.error) << c.path;
-  }
-  EXPECT_EQ(winsim::M().currentDir, "C:\\");
 }
 
 }  // namespace

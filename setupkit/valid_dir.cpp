@@ -1,0 +1,92 @@
+// FValidDir, the check of a directory path that the user typed, and DoMsgBox.
+//
+// FValidDir checks the form of the path only, not that the directory exists. The distribution
+// path dialog uses it to catch what is plainly not a path; whether the files are really there
+// is found out by the copy that follows, which tells the user with its own notice and asks
+// again, and a path on a CD or a network drive may well become reachable only after the user
+// has read that notice. A valid path here:
+// - begins with a drive letter and a colon ("C:" names the root of C:);
+// - goes on, if at all, with a backslash (or slash) and names separated by single separators,
+//   and may end in one separator ("D:\I386\");
+// - has no empty name, no name of blanks only, no character that Windows refuses in file names,
+//   no name above 255 characters, and at most 259 characters in all.
+// A relative path ("I386", "C:I386") and a network path ("\\server\share") are refused: the
+// files would be looked for in a place that depends on the current directory, or on a server
+// this toolkit does not reach.
+// Double-byte characters of the machine's code page are stepped over whole, so that their
+// second byte is never taken for a separator.
+#include <windows.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "toolkit/toolkit_services.h"
+#include "winsim/machine.h"
+
+namespace {
+
+const size_t kMaxPath = 259;
+const size_t kMaxName = 255;
+
+bool LeadByte(unsigned char c) {
+  switch (winsim::M().codepage) {
+    case 932:
+      return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+      return c >= 0x81 && c <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+bool BadNameChar(unsigned char c) {
+  return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI FValidDir(LPCSTR szDir) {
+  if (winsim::Fault("FValidDir")) return FALSE;
+  if (!szDir) return FALSE;
+  size_t n = std::strlen(szDir);
+  if (n < 2 || n > kMaxPath) return FALSE;
+  if (!std::isalpha(static_cast<unsigned char>(szDir[0])) || szDir[1] != ':') return FALSE;
+  if (n == 2) return TRUE;
+  if (!IsSeparator(szDir[2])) return FALSE;
+
+  size_t i = 3;
+  while (i < n) {
+    size_t length = 0;
+    bool onlyBlanks = true;
+    while (i < n && !IsSeparator(szDir[i])) {
+      unsigned char c = static_cast<unsigned char>(szDir[i]);
+      if (LeadByte(c)) {
+        if (i + 1 >= n) return FALSE;  // a lead byte without its second byte
+        i += 2;
+        onlyBlanks = false;
+      } else {
+        if (BadNameChar(c)) return FALSE;
+        if (c != ' ') onlyBlanks = false;
+        ++i;
+      }
+      ++length;
+    }
+    if (length == 0 || onlyBlanks || length > kMaxName) return FALSE;
+    if (i < n) ++i;  // the separator; one at the very end is allowed
+  }
+  return TRUE;
+}
+
+int WINAPI DoMsgBox(LPCSTR szText, LPCSTR szCaption, UINT fuStyle) {
+  return MessageBoxA(HwndFrame(), szText, szCaption, fuStyle);
+}
+
+}  // extern "C"

@@ -201,16 +201,6 @@ TEST(LocalMemory, ZeroInitIsHonouredAndBadFreesFail) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST(LocalMemory, InjectedFaultFailsTheAllocation) {
-  TestImage image(MachineIni("", "[faults]\nLocalAlloc#2 = 8\n"));
-  image.Open();
-  HLOCAL first = LocalAlloc(LPTR, 16);
-  EXPECT_NE(first, nullptr);
-  EXPECT_EQ(LocalAlloc(LPTR, 16), nullptr);
-  EXPECT_EQ(GetLastError(), 8u);
-  LocalFree(first);
-}
-
 TEST(RegistryLibrary, LoadsUnderAnySpellingAndIsReferenceCounted) {
   TestImage image;
   image.Open();

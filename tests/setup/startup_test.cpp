@@ -1,0 +1,223 @@
+// Start-up: the source directory, the frame, the registry library, and the built program's paths
+// from start to EndSetup, each ending with exit code 0.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "setup/setup_state.h"
+#include "setupkit/setupkit.h"
+#include "system_session.h"
+#include "toolkit/toolkit_services.h"
+
+using ::testing::ExitedWithCode;
+using testing_support::MakeTempDir;
+using testing_support::RemoveTree;
+using testing_support::RunResult;
+using testing_support::SystemSession;
+using testing_support::WriteHostFile;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// InitSetupFrame keeps its frame value for the life of the process, so each case runs in a
+// child; the child exits 0 when the frame came up with the expected source directory.
+void ExpectSourceDirectory(SystemSession &session, const std::string &hostCwd,
+                           const char *expected) {
+  session.Image().Open(hostCwd, session.TranscriptPath(), session.AnswersPath());
+  EXPECT_EXIT(
+      {
+        char cmd[] = "/s:a \"b c\"";
+        int frame = InitSetupFrame(cmd);
+        bool ok = frame == 1 && std::strcmp(szSrcDir, expected) == 0 &&
+                  setupkit::FrameCommandLine() == "/s:a \"b c\"" && setupkit::InstallUp();
+        // A second start-up is a no-op that reports 0 and changes nothing.
+        ok = ok && InitSetupFrame(cmd) == 0 && std::strcmp(szSrcDir, expected) == 0;
+        std::fprintf(stderr, "frame %d, szSrcDir \"%s\"\n", frame, szSrcDir);
+        std::_Exit(ok ? 0 : 1);
+      },
+      ExitedWithCode(0), "")
+      << "expected szSrcDir \"" << expected << "\"";
+}
+
+TEST(InitSetupFrame, SourceDirectoryEndsInOneBackslash) {
+  SystemSession session;
+  ExpectSourceDirectory(session, session.Image().HostPath("drive_c"), "C:\\");
+  ExpectSourceDirectory(session, session.Image().HostPath("drive_c/DIST"), "C:\\DIST\\");
+  // A directory outside every drive of the machine is seen as the root of drive A:.
+  std::string floppy = MakeTempDir("floppy-");
+  ExpectSourceDirectory(session, floppy, "A:\\");
+  RemoveTree(floppy);
+}
+
+TEST(InitSetupFrame, FailedInitialisationTearsDownAndAnswersZero) {
+  for (const char *fault : {"InitializeFrame = 1", "FInitializeInstall = 1"}) {
+    SystemSession session(std::string("[faults]\n") + fault + "\n");
+    session.Open("");
+    char cmd[] = "";
+    EXPECT_EXIT(std::_Exit(InitSetupFrame(cmd) == 0 && !setupkit::FrameUp() ? 0 : 1),
+                ExitedWithCode(0), "")
+        << fault;
+  }
+}
+
+class RegistryLibrary : public ::testing::Test {
+ protected:
+  void Open(const std::string &faults) {
+    session_.reset(new SystemSession(faults.empty() ? "" : "[faults]\n" + faults + "\n"));
+    session_->Open("");
+  }
+  void TearDown() override { FreeRegistryLibrary(); }
+
+  static std::vector<const void *> EntryPoints() {
+    return {(const void *)RegLib.pfnRegCloseKey,      (const void *)RegLib.pfnRegCreateKeyA,
+            (const void *)RegLib.pfnRegDeleteKeyA,    (const void *)RegLib.pfnRegOpenKeyA,
+            (const void *)RegLib.pfnRegQueryValueA,   (const void *)RegLib.pfnRegSetValueA,
+            (const void *)RegLib.pfnRegCreateKeyExA,  (const void *)RegLib.pfnRegOpenKeyExA,
+            (const void *)RegLib.pfnRegQueryValueExA, (const void *)RegLib.pfnRegSetValueExA,
+            (const void *)RegLib.pfnRegEnumKeyA,      (const void *)RegLib.pfnRegQueryInfoKeyA};
+  }
+
+  std::unique_ptr<SystemSession> session_;
+};
+
+TEST_F(RegistryLibrary, LoadsTwelveEntryPointsThatWork) {
+  Open("");
+  ASSERT_EQ(LoadRegistryLibrary(), 1);
+  for (const void *p : EntryPoints()) EXPECT_NE(p, nullptr);
+  HKEY key;
+  ASSERT_EQ(RegLib.pfnRegOpenKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\Setup", &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegLib.pfnRegCloseKey(key), ERROR_SUCCESS);
+
+  FreeRegistryLibrary();
+  EXPECT_EQ(RegLib.hModule, nullptr);
+  for (const void *p : EntryPoints()) EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(GetModuleHandleA("ADVAPI32.DLL"), nullptr) << "the module is released";
+  FreeRegistryLibrary();  // a second call does nothing
+}
+
+TEST_F(RegistryLibrary, MissingRequiredEntryPointLeavesNothingLoaded) {
+  for (int n = 1; n <= 6; ++n) {
+    Open("GetProcAddress#" + std::to_string(n) + " = 127");
+    EXPECT_EQ(LoadRegistryLibrary(), 0) << "entry point " << n;
+    EXPECT_EQ(RegLib.hModule, nullptr);
+    for (const void *p : EntryPoints()) EXPECT_EQ(p, nullptr) << "entry point " << n;
+    EXPECT_EQ(GetModuleHandleA("ADVAPI32.DLL"), nullptr) << "entry point " << n;
+  }
+}
+
+TEST_F(RegistryLibrary, MissingOptionalEntryPointIsKeptEmpty) {
+  for (int n = 7; n <= 12; ++n) {
+    Open("GetProcAddress#" + std::to_string(n) + " = 127");
+    ASSERT_EQ(LoadRegistryLibrary(), 1) << "entry point " << n;
+    std::vector<const void *> entries = EntryPoints();
+    for (int i = 0; i < 12; ++i)
+      EXPECT_EQ(entries[i] == nullptr, i == n - 1) << "entry point " << i + 1 << " with " << n;
+    FreeRegistryLibrary();
+  }
+}
+
+TEST_F(RegistryLibrary, LibraryThatDoesNotLoad) {
+  Open("LoadLibraryA = 126");
+  EXPECT_EQ(LoadRegistryLibrary(), 0);
+  EXPECT_EQ(RegLib.hModule, nullptr);
+}
+
+// ---- the built program ---------------------------------------------------------------------
+
+TEST(SetupProgram, WelcomeThenEnd) {
+  SystemSession session;
+  RunResult run = session.RunSetup("100 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_FALSE(setupkit::FrameUp());
+}
+
+TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
+  SystemSession session;
+  // CONTINUE and CANCEL in the confirmation both go on; BACK is not an answer of the welcome
+  // dialog and shows it again.
+  RunResult run = session.RunSetup(
+      "100 CANCEL\n200 CONTINUE\n100 EXIT\n200 CANCEL\n100 BACK\n100 EXIT\n200 BACK\n200 EXIT\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(),
+            Lines({"dialog 100 CANCEL", "dialog 200 CONTINUE", "dialog 100 EXIT",
+                   "dialog 200 CANCEL", "dialog 100 BACK", "dialog 100 EXIT", "dialog 200 BACK",
+                   "dialog 200 EXIT", "exit 0"}));
+}
+
+TEST(SetupProgram, StartsFromADriveRootAndFromOutsideTheMachine) {
+  SystemSession session;
+  session.Image().WriteFile("drive_c/setup.inf", testing_support::SmallSetupInf());
+  RunResult run = session.RunSetup("100 CONTINUE\n", session.Image().HostPath("drive_c"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+
+  session.ClearTranscript();
+  std::string floppy = MakeTempDir("floppy-");
+  WriteHostFile(floppy + "/setup.inf", testing_support::SmallSetupInf());
+  run = session.RunSetup("100 CONTINUE\n", floppy);
+  RemoveTree(floppy);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+}
+
+TEST(SetupProgram, MissingOrMalformedSetupFileIsFatal) {
+  const Lines kFatal = {"error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
+  SystemSession session;
+  session.Image().WriteFile("drive_c/EMPTY/readme.txt", "no setup.inf here");
+  RunResult run = session.RunSetup("2300 CONTINUE\n", session.Image().HostPath("drive_c/EMPTY"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), kFatal);
+
+  session.ClearTranscript();
+  session.Image().WriteFile("drive_c/DIST/setup.inf", "[PPD Files\r\n\"unterminated = x.ppd\r\n");
+  run = session.RunSetup("2300 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), kFatal);
+}
+
+TEST(SetupProgram, FrameThatDoesNotComeUpEndsSilently) {
+  for (const char *fault : {"InitializeFrame = 1", "FInitializeInstall = 1"}) {
+    SystemSession session(std::string("[faults]\n") + fault + "\n");
+    RunResult run = session.RunSetup("");
+    EXPECT_EQ(run.status, 0) << fault << run.err;
+    EXPECT_EQ(session.Transcript(), Lines({"exit 0"})) << fault;
+  }
+}
+
+TEST(SetupProgram, SecondSetupOnTheSameMachineLeavesAtOnce) {
+  SystemSession session;
+  session.Open("");
+  char cmd[] = "";
+  ASSERT_EQ(InitializeFrame(cmd), 1);  // this process holds the machine
+  RunResult run = session.RunSetup("100 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(), Lines({"exit 0"}));
+  TerminateFrame();
+}
+
+TEST(SetupProgram, IncompleteRegistryLibraryEndsSilently) {
+  SystemSession required("[faults]\nGetProcAddress#6 = 127\n");
+  RunResult run = required.RunSetup("");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(required.Transcript(), Lines({"exit 0"}));
+
+  SystemSession optional("[faults]\nGetProcAddress#12 = 127\n");
+  run = optional.RunSetup("100 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(optional.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+}
+
+TEST(SetupProgram, FrameBitmapFailureIsFatal) {
+  SystemSession session("[faults]\nFSetBitmap = 1\n");
+  RunResult run = session.RunSetup("2300 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(),
+            Lines({"error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"}));
+}
+
+}  // namespace

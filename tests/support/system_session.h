@@ -1,0 +1,98 @@
+// A small machine with a distribution directory (C:\DIST holding setup.inf), opened in the test
+// process with an answer file and a transcript, for tests that drive the system's own routines;
+// and a run of the built setup program on such a machine, for the paths that end the process.
+#ifndef TESTS_SUPPORT_SYSTEM_SESSION_H
+#define TESTS_SUPPORT_SYSTEM_SESSION_H
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_image.h"
+#include "toolkit/toolkit_services.h"
+
+namespace testing_support {
+
+// A Windows NT 3.5 x86 machine; `extra` is appended to its machine.ini (faults, for example).
+inline std::string Nt35Machine(const std::string &extra = "") {
+  return "[system]\n"
+         "version = 3.50.807\n"
+         "platform = nt\n"
+         "processor = x86\n"
+         "windows = C:\\WINNT35\n"
+         "system = C:\\WINNT35\\system32\n"
+         "temp = C:\\TEMP\n"
+         "\n"
+         "[drives]\n"
+         "C = drive_c\n"
+         "\n"
+         "[service Spooler]\n"
+         "state = running\n"
+         "\n" +
+         extra;
+}
+
+inline const char *SmallSetupInf() {
+  return "[NT Help File]\r\n"
+         "zelpsmon.hlp\r\n"
+         "\r\n"
+         "[PPD Files]\r\n"
+         "\"Norvale PageRelay 12\" = PR12.PPD\r\n"
+         "\"Norvale ZELlaser 7200\" = ZL7200.PPD\r\n"
+         "\"Norvale PageRelay 12 Level2  8mb\" = PR12L28.PPD\r\n";
+}
+
+inline std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+class SystemSession {
+ public:
+  explicit SystemSession(const std::string &machineExtra = "") : image_(Nt35Machine(machineExtra)) {
+    image_.WriteFile("drive_c/DIST/setup.inf", SmallSetupInf());
+    image_.WriteFile("drive_c/DIST/zelpsmon.hlp", "help");
+  }
+
+  TestImage &Image() { return image_; }
+  std::string TranscriptPath() const { return image_.HostPath("transcript.txt"); }
+  std::string AnswersPath() const { return image_.HostPath("answers.txt"); }
+  std::string DistDir() const { return image_.HostPath("drive_c/DIST"); }
+
+  // Opens the machine in this process with these answers, the working directory C:\DIST.
+  void Open(const std::string &answers) {
+    image_.WriteFile("answers.txt", answers);
+    image_.Open(DistDir(), TranscriptPath(), AnswersPath());
+  }
+  // Opens it and brings the toolkit's frame and install state up, as start-up does.
+  void OpenWithFrame(const std::string &answers) {
+    Open(answers);
+    char cmd[] = "";
+    ASSERT_EQ(InitializeFrame(cmd), 1);
+    ASSERT_TRUE(FInitializeInstall(HinstFrame(), HwndFrame()));
+  }
+
+  void ClearTranscript() const { WriteHostFile(TranscriptPath(), ""); }
+  std::vector<std::string> Transcript() const { return SplitLines(ReadHostFile(TranscriptPath())); }
+
+  // Runs the built setup program on the machine (virtual clock) from `cwd` (default C:\DIST).
+  RunResult RunSetup(const std::string &answers, const std::string &cwd = "") {
+    image_.WriteFile("answers.txt", answers);
+    return RunProgram({std::string(NORVALE_BIN_DIR) + "/setup"},
+                      {"WINSIM_MACHINE=" + image_.Dir(), "WINSIM_ANSWERS=" + AnswersPath(),
+                       "WINSIM_TRANSCRIPT=" + TranscriptPath(), "WINSIM_CLOCK=virtual"},
+                      cwd.empty() ? DistDir() : cwd);
+  }
+
+ private:
+  TestImage image_;
+};
+
+}  // namespace testing_support
+
+#endif

@@ -31,12 +31,6 @@ const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kFindKind[] = "find";
 const char kCopyPrefix[] = ".winsim-copy-";  // a copy in progress, never listed
 
-// TEMPORARY until the registry area lands: lets the library link without it.
-#pragma weak RegCreateKeyExA
-#pragma weak RegQueryValueExA
-#pragma weak RegSetValueExA
-#pragma weak RegCloseKey
-
 DWORD ErrorOfErrno(int e) {
   switch (e) {
     case ENOENT:
@@ -259,7 +253,6 @@ BOOL ScheduleMove(LPCSTR from, LPCSTR to, bool replace) {
     target = std::string(replace ? "!" : "") + "\\??\\" + fullTo;
   }
 
-  if (!&RegCreateKeyExA) return SetLastError(ERROR_INVALID_FUNCTION), FALSE;  // TEMPORARY
   HKEY key;
   DWORD disposition;
   LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, const_cast<LPSTR>(""),

@@ -1,5 +1,6 @@
 // advapi32: the service control manager, over the [service <name>] sections of machine.ini.
 // How services progress by the clock is described in winsim/services.h.
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstring>
@@ -111,8 +112,10 @@ std::set<std::string> RegisteredMonitorFiles() {
         driver[size] = 0;
         std::string host;
         uint32_t error;
-        if (driver[0] && ResolvePath(M().systemDir + "\\" + driver, &host, &error))
-          files.insert(host);
+        struct stat st;
+        if (driver[0] && ResolvePath(M().systemDir + "\\" + driver, &host, &error) &&
+            ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+          files.insert(host);  // a DLL that is not there cannot be loaded
       }
       RegCloseKey(monitor);
     }
@@ -123,8 +126,14 @@ std::set<std::string> RegisteredMonitorFiles() {
 
 void UpdateSpoolerFiles() {
   const ServiceConfig *spooler = FindService(kSpooler);
-  std::set<std::string> now;
-  if (spooler && spooler->state != "stopped") now = RegisteredMonitorFiles();
+  if (!spooler || spooler->state == "stopped") {
+    // Only the spooler loads files here. A stopped one holds none, also none that was renamed
+    // while it ran (the mark went with the file).
+    M().loadedFiles.clear();
+    g_spoolerLoaded.clear();
+    return;
+  }
+  std::set<std::string> now = RegisteredMonitorFiles();
   for (const std::string &file : g_spoolerLoaded)
     if (!now.count(file)) SetFileLoaded(file, false);
   for (const std::string &file : now) SetFileLoaded(file, true);

@@ -330,20 +330,28 @@ TEST(Services, InjectedFaultsFailTheNamedCall) {
 TEST(Services, RunningSpoolerHoldsTheRegisteredMonitorDlls) {
   std::string reg = std::string(testing_support::kMinimalRegistry) +
                     "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\"
-                    "Norvale Network Port]\r\n\"Driver\"=\"ZELPSMON.DLL\"\r\n\r\n";
+                    "Norvale Network Port]\r\n\"Driver\"=\"ZELPSMON.DLL\"\r\n\r\n"
+                    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\"
+                    "Ghost Port]\r\n\"Driver\"=\"ghost.dll\"\r\n\r\n";
   TestImage image(
       Machine("[service Spooler]\nstop_ms = 1000\nwait_hint_ms = 500\n",
               "[faults]\nRegOpenKeyExA = 5\n[deny]\nkey = HKEY_LOCAL_MACHINE\\SYSTEM\n"),
       reg);
   image.WriteFile("drive_c/WINNT35/system32/zelpsmon.dll", "old monitor");
+  image.WriteFile("drive_c/WINNT35/system32/localmon.dll", "local monitor");
   image.Open();
-  std::string zelps, localmon;
-  uint32_t error;
-  ASSERT_TRUE(winsim::ResolvePath("C:\\WINNT35\\system32\\zelpsmon.dll", &zelps, &error));
-  ASSERT_TRUE(winsim::ResolvePath("C:\\WINNT35\\system32\\localmon.dll", &localmon, &error));
+  auto host = [](const char *windowsPath) {
+    std::string path;
+    uint32_t error;
+    EXPECT_TRUE(winsim::ResolvePath(windowsPath, &path, &error));
+    return path;
+  };
+  std::string zelps = host("C:\\WINNT35\\system32\\zelpsmon.dll");
+  std::string localmon = host("C:\\WINNT35\\system32\\localmon.dll");
   // The spooler reads its own key: neither the setup's faults nor its [deny] rules reach it.
   EXPECT_TRUE(winsim::IsFileLoaded(zelps));
   EXPECT_TRUE(winsim::IsFileLoaded(localmon));
+  EXPECT_FALSE(winsim::IsFileLoaded(host("C:\\WINNT35\\system32\\ghost.dll")));
   EXPECT_TRUE(winsim::ServiceIsRunning("Spooler"));
 
   Scm scm;
@@ -352,13 +360,19 @@ TEST(Services, RunningSpoolerHoldsTheRegisteredMonitorDlls) {
   ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
   EXPECT_TRUE(winsim::IsFileLoaded(zelps)) << "a stopping spooler still holds its monitors";
   EXPECT_FALSE(winsim::ServiceIsRunning("Spooler"));
+  // A loaded DLL can be renamed; the spooler keeps it under its new name until it stops.
+  ASSERT_TRUE(MoveFileA("C:\\WINNT35\\system32\\localmon.dll", "C:\\WINNT35\\system32\\lm.old"));
+  EXPECT_TRUE(winsim::IsFileLoaded(host("C:\\WINNT35\\system32\\lm.old")));
   Sleep(1000);
   EXPECT_EQ(Query(spooler).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_FALSE(winsim::IsFileLoaded(zelps));
-  EXPECT_FALSE(winsim::IsFileLoaded(localmon));
+  EXPECT_FALSE(winsim::IsFileLoaded(host("C:\\WINNT35\\system32\\lm.old")));
+  EXPECT_TRUE(DeleteFileA("C:\\WINNT35\\system32\\zelpsmon.dll"));
 
+  image.WriteFile("drive_c/WINNT35/system32/zelpsmon.dll", "new monitor");
   ASSERT_TRUE(StartServiceA(spooler, 0, nullptr));
   EXPECT_TRUE(winsim::IsFileLoaded(zelps));
+  EXPECT_FALSE(DeleteFileA("C:\\WINNT35\\system32\\zelpsmon.dll"));
   EXPECT_TRUE(winsim::ServiceIsRunning("Spooler"));
   CloseServiceHandle(spooler);
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/services.h"
 
 namespace winsim {
 namespace {
@@ -403,7 +404,9 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   LONG rc = CreateKey(std::string("Monitors\\") + info->pName, &key);
   if (rc == ERROR_SUCCESS) rc = WriteString(key.Get(), "Driver", dll);
   if (rc != ERROR_SUCCESS) return Fail(static_cast<DWORD>(rc));
+  // Loaded now; the service manager keeps it loaded while the spooler runs, as on NT.
   SetFileLoaded(host, true);
+  RefreshSpoolerLoadedFiles();
   return TRUE;
 }
 
@@ -437,6 +440,7 @@ BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) 
   uint32_t error = 0;
   if (!stillUsed && !dll.empty() && ResolvePath(M().systemDir + "\\" + dll, &host, &error))
     SetFileLoaded(host, false);
+  RefreshSpoolerLoadedFiles();
   return TRUE;
 }
 

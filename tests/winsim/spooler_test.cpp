@@ -173,6 +173,15 @@ TEST(Spooler, AddMonitorNeedsItsDllAndAFreeName) {
   EXPECT_FALSE(AddMonitorA(nullptr, 1, reinterpret_cast<LPBYTE>(&info)));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
 
+  // Stopping the spooler unloads it.
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_ALL_ACCESS);
+  SERVICE_STATUS status;
+  EXPECT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+  CloseServiceHandle(spooler);
+  CloseServiceHandle(manager);
+  EXPECT_FALSE(winsim::IsFileLoaded(image->HostPath("drive_c/WINNT35/system32/ZELPSMON.DLL")));
+
   // The registration is on disk at once.
   winsim::CloseMachine();
   image->Open();

@@ -291,7 +291,9 @@ BOOL WINAPI FOpenInf(LPCSTR szFile, BOOL fCheck, BOOL fCheckSyms) {
   }
   InfFile parsed;
   if (!ParseInf(content, &parsed, &why)) {
+    // The setup only learns that the call failed; whoever maintains setup.inf needs the line.
     g_infError = std::string(szFile) + ": " + why;
+    std::fprintf(stderr, "setupkit: %s\n", g_infError.c_str());
     return FALSE;
   }
   g_inf = std::move(parsed);

@@ -174,3 +174,17 @@ TEST(ValidDir, StepsOverDoubleByteCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MessageBox, DoMsgBoxShowsAMessageBoxOverTheFrame) {
+  TestImage image;
+  image.WriteFile("answers.txt", "");
+  image.Open("", image.HostPath("transcript.txt"), image.HostPath("answers.txt"));
+  ASSERT_EQ(InitializeFrame(CommandLine("")), 1);
+  EXPECT_EQ(DoMsgBox("Buffer Overflow", "MS-Setup Error", MB_ICONSTOP), IDOK);
+  EXPECT_EQ(image.ReadFile("transcript.txt"), "msgbox \"MS-Setup Error\" \"Buffer Overflow\"\n");
+  setupkit::ResetToolkit();
+}
+
+}  // namespace

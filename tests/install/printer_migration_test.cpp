@@ -49,52 +49,23 @@ int Calls(const char *function) {
 }
 
 std::string DriverKey(const std::string &name, int version = 1) {
-  return std::string(testing_support::kPrintRegistryPath) +
-         "\\Environments\\Windows NT x86\\Drivers\\Version-" + std::to_string(version) + "\\" +
-         name;
+  return "Environments\\Windows NT x86\\Drivers\\Version-" + std::to_string(version) + "\\" + name;
 }
 
 bool DriverInstalled(const std::string &name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DriverKey(name).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
+  return testing_support::PrintKeyExists(DriverKey(name));
 }
 
 std::string DataFile(const std::string &name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, DriverKey(name).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS)
-    return "<not installed>";
-  char data[256] = {0};
-  DWORD type = 0, size = sizeof data - 1;
-  RegQueryValueExA(key, "Data File", nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
-  RegCloseKey(key);
-  return data;
+  return testing_support::PrintValue(DriverKey(name), "Data File");
 }
 
-struct Printer {
-  std::string driver;
-  DWORD status;
-  bool operator==(const Printer &o) const { return driver == o.driver && status == o.status; }
-};
-std::ostream &operator<<(std::ostream &out, const Printer &p) {
-  return out << "{" << p.driver << ", status " << p.status << "}";
-}
+using Printer = testing_support::LocalPrinter;
+using testing_support::LocalPrinters;
 
-std::map<std::string, Printer> Printers() {
-  std::map<std::string, Printer> printers;
-  DWORD needed = 0, returned = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-  std::vector<BYTE> buffer(needed + 1);
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-    return printers;
-  auto *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer.data());
-  for (DWORD i = 0; i < returned; ++i)
-    printers[info[i].pPrinterName] = {info[i].pDriverName, info[i].Status};
-  return printers;
+// A printer of the fixtures (port LPT1:) on a driver.
+Printer On(const char *driver, unsigned long status = 0) {
+  return {driver, "LPT1:", status};
 }
 
 // The driver record as the install sequence hands it over, on the local environment.
@@ -187,9 +158,9 @@ TEST(PrinterMigration, DriverUsedByEveryPrinterIsLeftAlone) {
                     &record.info);
 
   EXPECT_EQ(DataFile("Norvale PageRelay 12"), "OLD12.PPD") << "the driver keeps its old files";
-  std::map<std::string, Printer> expected = {{"Sales", {"Norvale PageRelay 12", 0}},
-                                             {"Office", {"Norvale PageRelay 12", 0}}};
-  EXPECT_EQ(Printers(), expected);
+  std::map<std::string, Printer> expected = {{"Sales", On("Norvale PageRelay 12")},
+                                             {"Office", On("Norvale PageRelay 12")}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("OpenPrinterA") + Calls("DeletePrinterDriverA") + Calls("AddPrinterDriverA"), 0);
 }
 
@@ -209,9 +180,9 @@ TEST(PrinterMigration, UnusedDriverIsReinstalledWithoutTouchingThePrinters) {
 
   EXPECT_EQ(DataFile("Norvale PageRelay 12"), "PR12.PPD");
   EXPECT_EQ(image->ReadFile(std::string(kDriverDir) + "/1/PR12.PPD"), "*PPD 5.0 PR12.PPD");
-  std::map<std::string, Printer> expected = {{"Office", {"Generic", 0}},
-                                             {"Sales", {"Other", PRINTER_STATUS_PAUSED}}};
-  EXPECT_EQ(Printers(), expected);
+  std::map<std::string, Printer> expected = {{"Office", On("Generic")},
+                                             {"Sales", On("Other", PRINTER_STATUS_PAUSED)}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("SetPrinterA"), 0) << "no printer is paused or switched";
   EXPECT_STREQ(record.info.pName, "Norvale PageRelay 12");
   EXPECT_STREQ(record.info.pDataFile, "PR12.PPD");
@@ -234,10 +205,10 @@ TEST(PrinterMigration, PrintersOfADriverInUseGoBackToItRunning) {
   updateDriverInUse(ppd, driver, &record.info);
 
   EXPECT_EQ(DataFile("Norvale PageRelay 12"), "PR12.PPD") << "re-added from the new files";
-  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 12", 0}},
-                                             {"Billing", {"Generic", 0}},
-                                             {"Sales", {"Norvale PageRelay 12", 0}}};
-  EXPECT_EQ(Printers(), expected);
+  std::map<std::string, Printer> expected = {{"Accounts", On("Norvale PageRelay 12")},
+                                             {"Billing", On("Generic")},
+                                             {"Sales", On("Norvale PageRelay 12")}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("SetPrinterA"), 4) << "each moved printer is parked and brought back";
   EXPECT_EQ(winsim::OpenPrinterHandleCount(), handlesBefore) << "every printer opened is closed";
   EXPECT_EQ(record.info.pName, driver);
@@ -262,8 +233,8 @@ TEST(PrinterMigration, FailedReinstallLeavesThePrintersPausedOnTheParkingDriver)
                     &record.info);
   // The first printer on another driver lent its driver; the resume could not go back.
   EXPECT_FALSE(DriverInstalled("Norvale PageRelay 12"));
-  EXPECT_EQ(Printers()["Billing"], (Printer{"Generic", PRINTER_STATUS_PAUSED}));
-  EXPECT_EQ(Printers()["Sales"], (Printer{"Other", 0}));
+  EXPECT_EQ(LocalPrinters()["Billing"], On("Generic", PRINTER_STATUS_PAUSED));
+  EXPECT_EQ(LocalPrinters()["Sales"], On("Other"));
 }
 
 TEST(PrinterMigration, PrintersLeaveTheOldNamesOfRowsSevenAndTwelve) {
@@ -283,11 +254,11 @@ TEST(PrinterMigration, PrintersLeaveTheOldNamesOfRowsSevenAndTwelve) {
   migrateOldDrivers(&record.info);
 
   std::map<std::string, Printer> expected = {
-      {"Accounts", {"Norvale PageRelay 12", 0}},
-      {"Billing", {"Norvale PageRelay 12 Level2  8mb", PRINTER_STATUS_PAUSED}},
-      {"Office", {"Generic", 0}},
-      {"Sales", {"Norvale PageRelay 12", 0}}};
-  EXPECT_EQ(Printers(), expected);
+      {"Accounts", On("Norvale PageRelay 12")},
+      {"Billing", On("Norvale PageRelay 12 Level2  8mb", PRINTER_STATUS_PAUSED)},
+      {"Office", On("Generic")},
+      {"Sales", On("Norvale PageRelay 12")}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("DeletePrinterDriverA"), 12);
   for (const char *old : kOldNames) EXPECT_FALSE(DriverInstalled(old)) << old;
   EXPECT_TRUE(DriverInstalled("Norvale PageRelay 12"));
@@ -306,9 +277,9 @@ TEST(PrinterMigration, NamesThatOnlyLookOldStay) {
   Record record;
   migrateOldDrivers(&record.info);
 
-  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 12 v31.2 ", 0}},
-                                             {"Sales", {"norvale pagerelay 12 v31.2", 0}}};
-  EXPECT_EQ(Printers(), expected);
+  std::map<std::string, Printer> expected = {{"Accounts", On("Norvale PageRelay 12 v31.2 ")},
+                                             {"Sales", On("norvale pagerelay 12 v31.2")}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("SetPrinterA"), 0);
   // Deleting row 7's name finds the driver spelt in other case, which a printer still uses.
   EXPECT_TRUE(DriverInstalled("norvale pagerelay 12 v31.2"));
@@ -323,15 +294,16 @@ TEST(PrinterMigration, PrinterTheAccountMayNotOpenKeepsItsOldDriver) {
       "printer \"Sales\" \"Norvale PageRelay 24 v31.2\"\n",
       kCountingMachine);
   image->Open();
+  size_t handlesBefore = winsim::OpenPrinterHandleCount();
   Record record;
   migrateOldDrivers(&record.info);
 
-  std::map<std::string, Printer> expected = {{"Accounts", {"Norvale PageRelay 24 v31.2", 0}},
-                                             {"Sales", {"Norvale PageRelay 24", 0}}};
-  EXPECT_EQ(Printers(), expected);
+  std::map<std::string, Printer> expected = {{"Accounts", On("Norvale PageRelay 24 v31.2")},
+                                             {"Sales", On("Norvale PageRelay 24")}};
+  EXPECT_EQ(LocalPrinters(), expected);
   EXPECT_EQ(Calls("DeletePrinterDriverA"), 12) << "the deletion is still attempted";
   EXPECT_TRUE(DriverInstalled("Norvale PageRelay 24 v31.2")) << "and refused while in use";
-  EXPECT_EQ(winsim::OpenPrinterHandleCount(), 0u);
+  EXPECT_EQ(winsim::OpenPrinterHandleCount(), handlesBefore);
 }
 
 TEST(PrinterMigration, OldDriversAreDeletedInTheRecordsEnvironment) {
@@ -345,10 +317,6 @@ TEST(PrinterMigration, OldDriversAreDeletedInTheRecordsEnvironment) {
   record.info.pEnvironment = const_cast<LPSTR>("Windows NT Alpha_AXP");
   migrateOldDrivers(&record.info);
   EXPECT_TRUE(DriverInstalled("Norvale PageRelay 36 v31.2")) << "the x86 driver stays";
-  HKEY key;
-  std::string alpha = std::string(testing_support::kPrintRegistryPath) +
-                      "\\Environments\\Windows NT Alpha_AXP\\Drivers\\Version-1\\"
-                      "Norvale PageRelay 36 v31.2";
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, alpha.c_str(), 0, KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(testing_support::PrintKeyExists(
+      "Environments\\Windows NT Alpha_AXP\\Drivers\\Version-1\\Norvale PageRelay 36 v31.2"));
 }

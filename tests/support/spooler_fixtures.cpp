@@ -1,6 +1,8 @@
 #include "spooler_fixtures.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
 
 #include <cctype>
 #include <cstdio>
@@ -253,6 +255,48 @@ std::unique_ptr<TestImage> MakeSpoolerImage(const std::string &description,
     std::filesystem::create_directories(image->HostPath(relative(dir)));
   for (const auto &file : fixture.files) image->WriteFile(relative(file.first), file.second);
   return image;
+}
+
+bool PrintKeyExists(const std::string &relative) {
+  std::string path = std::string(kPrintRegistryPath) + "\\" + relative;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::string PrintValue(const std::string &relative, const char *name) {
+  std::string path = std::string(kPrintRegistryPath) + "\\" + relative;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return "<no key>";
+  char data[512] = {0};
+  DWORD type = 0, size = sizeof data - 1;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS ? std::string(data) : "<no value>";
+}
+
+std::ostream &operator<<(std::ostream &out, const LocalPrinter &printer) {
+  return out << "{" << printer.driver << ", " << printer.port << ", status " << printer.status
+             << "}";
+}
+
+std::map<std::string, LocalPrinter> LocalPrinters() {
+  std::map<std::string, LocalPrinter> printers;
+  DWORD needed = 0, returned = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
+  std::vector<BYTE> buffer(needed + 1);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned)) {
+    ADD_FAILURE() << "EnumPrintersA failed with " << GetLastError();
+    return printers;
+  }
+  auto *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i)
+    printers[info[i].pPrinterName] = {info[i].pDriverName ? info[i].pDriverName : "",
+                                      info[i].pPortName ? info[i].pPortName : "", info[i].Status};
+  return printers;
 }
 
 }  // namespace testing_support

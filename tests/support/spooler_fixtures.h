@@ -18,7 +18,9 @@
 #ifndef TESTS_SUPPORT_SPOOLER_FIXTURES_H
 #define TESTS_SUPPORT_SPOOLER_FIXTURES_H
 
+#include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +55,24 @@ std::unique_ptr<TestImage> MakeSpoolerImage(const std::string &description,
 
 // The registry path below HKEY_LOCAL_MACHINE that holds the spooler's objects.
 extern const char kPrintRegistryPath[];
+
+// Reading back what the open machine's spooler holds, as a program would.
+// Whether the key below kPrintRegistryPath exists.
+bool PrintKeyExists(const std::string &relative);
+// A REG_SZ value of a key below kPrintRegistryPath, "<no key>" or "<no value>" when missing.
+std::string PrintValue(const std::string &relative, const char *name);
+
+struct LocalPrinter {
+  std::string driver;
+  std::string port;
+  unsigned long status = 0;
+  bool operator==(const LocalPrinter &o) const {
+    return driver == o.driver && port == o.port && status == o.status;
+  }
+};
+std::ostream &operator<<(std::ostream &out, const LocalPrinter &printer);
+// The local printers by name, through EnumPrintersA at level 2.
+std::map<std::string, LocalPrinter> LocalPrinters();
 
 }  // namespace testing_support
 

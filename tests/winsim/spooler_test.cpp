@@ -5,7 +5,6 @@
 #include <winspool.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,58 +13,15 @@
 #include "winsim/machine.h"
 #include "winsim/spooler.h"
 
+using testing_support::LocalPrinters;
 using testing_support::MakeSpoolerImage;
+using testing_support::PrintKeyExists;
+using testing_support::PrintValue;
 using testing_support::TestImage;
 
 namespace {
 
 const char kDriverDir[] = "drive_c/WINNT35/system32/spool/drivers/w32x86";
-
-std::string PrintKey(const std::string &relative) {
-  return std::string(testing_support::kPrintRegistryPath) + "\\" + relative;
-}
-
-bool KeyExists(const std::string &relative) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintKey(relative).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
-}
-
-std::string StringValue(const std::string &relative, const char *name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PrintKey(relative).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS)
-    return "<no key>";
-  char data[512] = {0};
-  DWORD type = 0, size = sizeof data - 1;
-  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS ? std::string(data) : "<no value>";
-}
-
-struct Printer {
-  std::string driver;
-  std::string port;
-  DWORD status;
-};
-
-// The local printers by name, through EnumPrintersA as a program would ask for them.
-std::map<std::string, Printer> Printers() {
-  std::map<std::string, Printer> printers;
-  DWORD needed = 0, returned = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-  std::vector<BYTE> buffer(needed + 1);
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-    return printers;
-  auto *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer.data());
-  for (DWORD i = 0; i < returned; ++i)
-    printers[info[i].pPrinterName] = {info[i].pDriverName ? info[i].pDriverName : "",
-                                      info[i].pPortName ? info[i].pPortName : "", info[i].Status};
-  return printers;
-}
 
 // The driver files that a fresh installation stages in the driver directory root.
 void StageDriverFiles(const TestImage &image, const std::string &ppd) {
@@ -157,11 +113,11 @@ TEST(Spooler, AddMonitorNeedsItsDllAndAFreeName) {
   image->Open();
   EXPECT_FALSE(AddMonitor("Norvale Network Port", "zelpsmon.dll"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-  EXPECT_FALSE(KeyExists("Monitors\\Norvale Network Port"));
+  EXPECT_FALSE(PrintKeyExists("Monitors\\Norvale Network Port"));
 
   image->WriteFile("drive_c/WINNT35/system32/ZELPSMON.DLL", "monitor");
   ASSERT_TRUE(AddMonitor("Norvale Network Port", "zelpsmon.dll"));
-  EXPECT_EQ(StringValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
+  EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
   EXPECT_TRUE(winsim::IsFileLoaded(image->HostPath("drive_c/WINNT35/system32/ZELPSMON.DLL")))
       << "the running spooler has loaded the new monitor";
 
@@ -185,7 +141,7 @@ TEST(Spooler, AddMonitorNeedsItsDllAndAFreeName) {
   // The registration is on disk at once.
   winsim::CloseMachine();
   image->Open();
-  EXPECT_EQ(StringValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
+  EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
 }
 
 TEST(Spooler, AddPrinterDriverCopiesItsFilesIntoTheVersionDirectory) {
@@ -195,9 +151,9 @@ TEST(Spooler, AddPrinterDriverCopiesItsFilesIntoTheVersionDirectory) {
   ASSERT_TRUE(AddDriver(DriverRecord("Norvale PageRelay 12", "zel12.ppd", 2)));
 
   const std::string key = "Environments\\Windows NT x86\\Drivers\\Version-2\\Norvale PageRelay 12";
-  EXPECT_EQ(StringValue(key, "Driver"), "pscript.dll");
-  EXPECT_EQ(StringValue(key, "Data File"), "zel12.ppd");
-  EXPECT_EQ(StringValue(key, "Configuration File"), "pscrptui.dll");
+  EXPECT_EQ(PrintValue(key, "Driver"), "pscript.dll");
+  EXPECT_EQ(PrintValue(key, "Data File"), "zel12.ppd");
+  EXPECT_EQ(PrintValue(key, "Configuration File"), "pscrptui.dll");
   EXPECT_EQ(image->ReadFile(std::string(kDriverDir) + "/2/zel12.ppd"), "*PPD zel12.ppd");
   EXPECT_EQ(image->ReadFile(std::string(kDriverDir) + "/2/pscript.dll"), "new pscript");
   EXPECT_EQ(image->ReadFile(std::string(kDriverDir) + "/2/pscrptui.dll"), "new pscrptui");
@@ -213,7 +169,7 @@ TEST(Spooler, AddPrinterDriverCopiesItsFilesIntoTheVersionDirectory) {
   // A missing file refuses the whole driver.
   EXPECT_FALSE(AddDriver(DriverRecord("Other", "missing.ppd", 1)));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_FALSE(KeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Other"));
+  EXPECT_FALSE(PrintKeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Other"));
 
   // Another environment takes its files from its own directory.
   EXPECT_FALSE(
@@ -225,11 +181,11 @@ TEST(Spooler, AddPrinterDriverCopiesItsFilesIntoTheVersionDirectory) {
   EXPECT_TRUE(
       AddDriver(DriverRecord("Norvale PageRelay 12", "zel12.ppd", 1, "Windows NT Alpha_AXP")));
   EXPECT_TRUE(image->Exists("drive_c/WINNT35/system32/spool/drivers/w32alpha/1/zel12.ppd"));
-  EXPECT_EQ(StringValue("Environments\\Windows NT Alpha_AXP", "Directory"), "w32alpha");
+  EXPECT_EQ(PrintValue("Environments\\Windows NT Alpha_AXP", "Directory"), "w32alpha");
 
   winsim::CloseMachine();
   image->Open();
-  EXPECT_EQ(StringValue(key, "Data File"), "zel12.ppd") << "the registration is on disk";
+  EXPECT_EQ(PrintValue(key, "Data File"), "zel12.ppd") << "the registration is on disk";
 }
 
 TEST(Spooler, DeletePrinterDriverRefusesADriverInUseOrUnknown) {
@@ -252,8 +208,9 @@ TEST(Spooler, DeletePrinterDriverRefusesADriverInUseOrUnknown) {
 
   ASSERT_TRUE(DeletePrinterDriverA(nullptr, const_cast<LPSTR>("Windows NT x86"),
                                    const_cast<LPSTR>("SPARE")));
-  EXPECT_FALSE(KeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Spare"));
-  EXPECT_TRUE(KeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 12"));
+  EXPECT_FALSE(PrintKeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Spare"));
+  EXPECT_TRUE(
+      PrintKeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 12"));
   EXPECT_TRUE(image->Exists(std::string(kDriverDir) + "/1/pscript.dll"))
       << "deleting a driver leaves its files";
 }
@@ -361,19 +318,19 @@ TEST(Spooler, SetPrinterTakesTheRecordAndTheCommand) {
   record.pDriverName = const_cast<LPSTR>("Norvale PageRelay 36");
   EXPECT_FALSE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&record), PRINTER_CONTROL_PAUSE));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_PRINTER_DRIVER));
-  EXPECT_EQ(Printers()["Accounts"].driver, "Norvale PageRelay 12");
-  EXPECT_EQ(Printers()["Accounts"].status, 0u);
+  EXPECT_EQ(LocalPrinters()["Accounts"].driver, "Norvale PageRelay 12");
+  EXPECT_EQ(LocalPrinters()["Accounts"].status, 0u);
 
   record.pDriverName = const_cast<LPSTR>("norvale pagerelay 24");
   record.Status = PRINTER_STATUS_PAUSED;  // the status is the spooler's, not the record's
   ASSERT_TRUE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&record), 0));
-  EXPECT_EQ(Printers()["Accounts"].driver, "Norvale PageRelay 24")
+  EXPECT_EQ(LocalPrinters()["Accounts"].driver, "Norvale PageRelay 24")
       << "the spooler keeps the driver's own spelling";
-  EXPECT_EQ(Printers()["Accounts"].port, "LPT3:");
-  EXPECT_EQ(Printers()["Accounts"].status, 0u);
+  EXPECT_EQ(LocalPrinters()["Accounts"].port, "LPT3:");
+  EXPECT_EQ(LocalPrinters()["Accounts"].status, 0u);
 
   ASSERT_TRUE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&record), PRINTER_CONTROL_PAUSE));
-  EXPECT_EQ(Printers()["Accounts"].status, static_cast<DWORD>(PRINTER_STATUS_PAUSED));
+  EXPECT_EQ(LocalPrinters()["Accounts"].status, static_cast<DWORD>(PRINTER_STATUS_PAUSED));
   EXPECT_FALSE(SetPrinterA(printer, 0, nullptr, 99));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_COMMAND));
 
@@ -381,10 +338,10 @@ TEST(Spooler, SetPrinterTakesTheRecordAndTheCommand) {
 
   winsim::CloseMachine();  // the pause is on disk
   image->Open();
-  EXPECT_EQ(Printers()["Accounts"].status, static_cast<DWORD>(PRINTER_STATUS_PAUSED));
+  EXPECT_EQ(LocalPrinters()["Accounts"].status, static_cast<DWORD>(PRINTER_STATUS_PAUSED));
   ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Accounts"), &printer, &all));
   ASSERT_TRUE(SetPrinterA(printer, 0, nullptr, PRINTER_CONTROL_RESUME));
-  EXPECT_EQ(Printers()["Accounts"].status, 0u);
+  EXPECT_EQ(LocalPrinters()["Accounts"].status, 0u);
   EXPECT_TRUE(ClosePrinter(printer));
 }
 
@@ -426,9 +383,11 @@ TEST(Spooler, EveryCallFailsWhileTheSpoolerIsStopped) {
   EXPECT_FALSE(ClosePrinter(printer));
   EXPECT_EQ(GetLastError(), unavailable);
 
-  EXPECT_FALSE(KeyExists("Monitors\\Norvale Network Port"));
-  EXPECT_TRUE(KeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 12"));
-  EXPECT_FALSE(KeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 24"));
+  EXPECT_FALSE(PrintKeyExists("Monitors\\Norvale Network Port"));
+  EXPECT_TRUE(
+      PrintKeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 12"));
+  EXPECT_FALSE(
+      PrintKeyExists("Environments\\Windows NT x86\\Drivers\\Version-1\\Norvale PageRelay 24"));
 }
 
 TEST(Spooler, FaultsHitTheNamedCallOnlyNotTheSpoolersOwnRegistryWork) {

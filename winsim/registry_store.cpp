@@ -195,9 +195,9 @@ std::unique_ptr<RegistryStore, RegistryStoreDeleter> Reader::Run() {
   store_->preamble = raw;
   while (NextLine(&raw, &content)) {
     size_t first = SkipBlanks(content, 0);
-    char c = first < content.size() ? content[first] : '\0';
+    char c = first < content.size() ? content[first] : ';';  // a blank line is kept as a comment
     bool ok = true;
-    if (c == '\0' || c == ';') {
+    if (c == ';') {
       if (store_->sections.empty())
         store_->preamble += raw;
       else

@@ -6,6 +6,9 @@
 // section, so that saving writes untouched keys, values and comments back exactly as they were
 // and only new or changed items in canonical regedit form.
 //
+// The hives are HKEY_LOCAL_MACHINE, HKEY_USERS and HKEY_CURRENT_USER, each under its own name in
+// the file; HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\SOFTWARE\Classes, as on NT 3.5.
+//
 // The Win32 surface (RegOpenKeyExA and the rest, advapi32_registry.cpp) is the road for the
 // system and for the other stand-ins; the accessors at the end serve the stand-in's own areas,
 // the image tool and tests, which need to look at or seed a registry without handles.

@@ -39,12 +39,18 @@ int SetupMain(HINSTANCE hInstance, LPSTR szCmdLine, int nCmdShow) {
 
   WelcomeDialog();
 
-  /*
-   * Still to come here, in this order: the administrator check; the operating-system and
-   * processor classification; the system directory; starting the spooler on Windows NT 3.5;
-   * the printer-driver directory; the destination directory; the option dialog; the copy
-   * list; Install; the end dialogs and the programs the user asked for.
-   */
+  /* PENDING(wizard): administrator check (not-administrator notice ends the program). */
+  /* PENDING(wizard): classify the operating system (isChicago, isDaytona, isNT31). */
+  /* PENDING(wizard): the processor rule. */
+  /* PENDING(wizard): unsupported system: notice, then straight to the end below. */
+  /* PENDING(copy): system directory into szSysDir. */
+  /* PENDING(copy): on Windows NT 3.5 start a stopped spooler behind wait dialog 5300. */
+  /* PENDING(copy): printer-driver directory into szDriverDir. */
+  /* PENDING(copy): destination directory szInstallDir. */
+  /* PENDING(wizard): option dialog. */
+  /* PENDING(copy): the copy list. */
+  /* PENDING(install): Install. */
+  /* PENDING(wizard): end dialogs and the programs the user asked for. */
 
   FreeRegistryLibrary();
   EndSetup();

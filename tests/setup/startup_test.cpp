@@ -2,7 +2,9 @@
 // from start to EndSetup, each ending with exit code 0.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,6 +53,36 @@ TEST(InitSetupFrame, SourceDirectoryEndsInOneBackslash) {
   std::string floppy = MakeTempDir("floppy-");
   ExpectSourceDirectory(session, floppy, "A:\\");
   RemoveTree(floppy);
+}
+
+// The host directory inside drive C: whose Windows path has exactly `length` characters.
+std::string DirectoryOfWindowsLength(SystemSession &session, size_t length) {
+  std::string windows = "C:\\", host = session.Image().HostPath("drive_c/");
+  while (windows.size() < length) {
+    size_t separator = windows.size() > 3 ? 1 : 0;
+    size_t remaining = length - windows.size() - separator;
+    size_t part = std::min<size_t>(60, remaining);
+    if (remaining - part == 1) --part;  // never leave room for a lone separator
+    if (separator) windows += '\\', host += '/';
+    windows += std::string(part, 'd');
+    host += std::string(part, 'd');
+  }
+  std::filesystem::create_directories(host);
+  return host;
+}
+
+TEST(InitSetupFrame, LongestWorkingDirectoryStillGetsItsBackslash) {
+  SystemSession session;
+  std::string longest = DirectoryOfWindowsLength(session, 254);
+  std::string expected = "C:\\" + longest.substr(session.Image().HostPath("drive_c/").size());
+  std::replace(expected.begin(), expected.end(), '/', '\\');
+  ASSERT_EQ(expected.size(), 254u);
+  ExpectSourceDirectory(session, longest, (expected + "\\").c_str());
+  // One character more does not fit the 255 bytes read: the source directory stays empty
+  // (names are then found relative to the working directory) and nothing is read or written
+  // outside the buffer.
+  SystemSession tooLong;
+  ExpectSourceDirectory(tooLong, DirectoryOfWindowsLength(tooLong, 255), "");
 }
 
 TEST(InitSetupFrame, FailedInitialisationTearsDownAndAnswersZero) {

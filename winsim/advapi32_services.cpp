@@ -237,23 +237,6 @@ ServiceConfig *ServiceFor(SC_HANDLE handle, DWORD right) {
   return svc;
 }
 
-DWORD MapGeneric(DWORD access, bool manager) {
-  DWORD all = manager ? SC_MANAGER_ALL_ACCESS : SERVICE_ALL_ACCESS;
-  if (access & (GENERIC_ALL | MAXIMUM_ALLOWED)) access |= all;
-  if (access & GENERIC_READ)
-    access |= manager ? READ_CONTROL | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS
-                      : READ_CONTROL | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS |
-                            SERVICE_INTERROGATE | SERVICE_ENUMERATE_DEPENDENTS;
-  if (access & GENERIC_WRITE)
-    access |= manager ? READ_CONTROL | SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG
-                      : READ_CONTROL | SERVICE_CHANGE_CONFIG;
-  if (access & GENERIC_EXECUTE)
-    access |= manager ? READ_CONTROL | SC_MANAGER_CONNECT | SC_MANAGER_LOCK
-                      : READ_CONTROL | SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE |
-                            SERVICE_USER_DEFINED_CONTROL;
-  return access & all;
-}
-
 // Whether the account may have the rights it asks for (administrators may have all).
 bool Granted(DWORD rights, DWORD everyone) {
   if (M().administrators == AdminGroup::Enabled) return true;
@@ -312,7 +295,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
     return Fail(ERROR_INVALID_NAME), nullptr;
   ScObject object;
   object.manager = true;
-  object.rights = MapGeneric(dwDesiredAccess, true) | SC_MANAGER_CONNECT;
+  object.rights = (dwDesiredAccess & SC_MANAGER_ALL_ACCESS) | SC_MANAGER_CONNECT;
   object.generation = g_generation;
   if (!Granted(object.rights, kManagerRightsForEveryone)) return Fail(ERROR_ACCESS_DENIED), nullptr;
   return NewHandle(object);
@@ -327,7 +310,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD 
   ServiceConfig *svc = FindService(lpServiceName);
   if (!svc) return Fail(ERROR_SERVICE_DOES_NOT_EXIST), nullptr;
   ScObject object;
-  object.rights = MapGeneric(dwDesiredAccess, false);
+  object.rights = dwDesiredAccess & SERVICE_ALL_ACCESS;
   object.service = svc->name;
   object.generation = g_generation;
   if (!Granted(object.rights, kServiceRightsForEveryone)) return Fail(ERROR_ACCESS_DENIED), nullptr;

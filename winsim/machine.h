@@ -69,7 +69,8 @@ struct Machine {
   // [token]
   AdminGroup administrators = AdminGroup::Enabled;
   std::string threadToken = "none";  // none, present, or an error number
-  std::vector<std::string> privilegesHeld;
+  std::vector<std::string> privilegesHeld = {"SeShutdownPrivilege", "SeBackupPrivilege",
+                                             "SeRestorePrivilege"};
   std::set<std::string> privilegesEnabled;  // run-time state, upper-cased names
 
   std::vector<ServiceConfig> services;  // [service <name>] in file order

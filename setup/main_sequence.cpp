@@ -4,6 +4,8 @@
  */
 #include <windows.h>
 
+#include "setup/finishing_actions.h"
+#include "setup/platform_detection.h"
 #include "setup/setup_state.h"
 #include "setup/wizard_dialogs.h"
 #include "toolkit/dialog_library.h"
@@ -39,18 +41,27 @@ int SetupMain(HINSTANCE hInstance, LPSTR szCmdLine, int nCmdShow) {
 
   WelcomeDialog();
 
-  /* PENDING(wizard): administrator check (not-administrator notice ends the program). */
-  /* PENDING(wizard): classify the operating system (isChicago, isDaytona, isNT31). */
-  /* PENDING(wizard): the processor rule. */
-  /* PENDING(wizard): unsupported system: notice, then straight to the end below. */
+  if (!isAdministrator()) NotAdministratorNotice(); /* does not return */
+  fChicago = isChicago();
+  fDaytona = isDaytona(); /* a newer build is warned about; the user may end there */
+  fNT31 = isNT31();
+  setProcessorFlags();
+  if (!fChicago && !fDaytona && !fNT31) {
+    /* Nothing is read, copied or installed. */
+    UnsupportedSystemNotice();
+    goto EndOfSetup;
+  }
   /* PENDING(copy): system directory into szSysDir. */
   /* PENDING(copy): on Windows NT 3.5 start a stopped spooler behind wait dialog 5300. */
   /* PENDING(copy): printer-driver directory into szDriverDir. */
   /* PENDING(copy): destination directory szInstallDir. */
-  /* PENDING(wizard): option dialog. */
+  OptionDialog();
   /* PENDING(copy): the copy list. */
   /* PENDING(install): Install. */
-  /* PENDING(wizard): end dialogs and the programs the user asked for. */
+  EndDialogs();
+
+/* Locals of this routine stay declared at its top: the jump above must not pass one. */
+EndOfSetup:
 
   FreeRegistryLibrary();
   EndSetup();

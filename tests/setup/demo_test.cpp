@@ -22,14 +22,19 @@ TEST(Demo, SetupRunsOnTheDemoMachineFromTheDemoDistribution) {
                   std::string(NORVALE_SOURCE_DIR) + "/demo/profiles/nt35-x86.profile", image},
                  {});
   ASSERT_EQ(made.status, 0) << made.err;
-  testing_support::WriteHostFile(work + "/answers", "100 CANCEL\n200 CANCEL\n100 CONTINUE\n");
+  testing_support::WriteHostFile(work + "/answers",
+                                 "100 CANCEL\n200 CANCEL\n100 CONTINUE\n800 CONTINUE\n"
+                                 "1200 CONTINUE\n1400 CONTINUE\n700 CONTINUE\n");
   RunResult run = RunProgram({std::string(NORVALE_BIN_DIR) + "/setup"},
                              {"WINSIM_MACHINE=" + image, "WINSIM_ANSWERS=" + work + "/answers",
                               "WINSIM_TRANSCRIPT=" + work + "/transcript", "WINSIM_CLOCK=virtual"},
                              std::string(NORVALE_SOURCE_DIR) + "/demo/dist");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(SplitLines(ReadHostFile(work + "/transcript")),
-            std::vector<std::string>(
-                {"dialog 100 CANCEL", "dialog 200 CANCEL", "dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_EQ(
+      SplitLines(ReadHostFile(work + "/transcript")),
+      std::vector<std::string>({"dialog 100 CANCEL", "dialog 200 CANCEL", "dialog 100 CONTINUE",
+                                "dialog 800 CONTINUE", "dialog 1200 CONTINUE",
+                                "dialog 1400 CONTINUE", "dialog 700 CONTINUE", "start \"printman\"",
+                                "start \"winhlp32 zelpsmon.hlp\"", "exit 0"}));
   RemoveTree(work);
 }

@@ -160,11 +160,17 @@ TEST_F(RegistryLibrary, LibraryThatDoesNotLoad) {
 
 // ---- the built program ---------------------------------------------------------------------
 
+// A walk through the whole setup that goes on at every question and declines the offers, and
+// what it leaves in the transcript.
+const char kWalkAnswers[] = "100 CONTINUE\n800 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n";
+const Lines kWalkTranscript = {"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1200 CANCEL",
+                               "dialog 1400 CANCEL",  "dialog 700 CONTINUE", "exit 0"};
+
 TEST(SetupProgram, WelcomeThenEnd) {
   SystemSession session;
-  RunResult run = session.RunSetup("100 CONTINUE\n");
+  RunResult run = session.RunSetup(kWalkAnswers);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_EQ(session.Transcript(), kWalkTranscript);
   EXPECT_FALSE(setupkit::FrameUp());
 }
 
@@ -184,17 +190,17 @@ TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
 TEST(SetupProgram, StartsFromADriveRootAndFromOutsideTheMachine) {
   SystemSession session;
   session.Image().WriteFile("drive_c/setup.inf", testing_support::SmallSetupInf());
-  RunResult run = session.RunSetup("100 CONTINUE\n", session.Image().HostPath("drive_c"));
+  RunResult run = session.RunSetup(kWalkAnswers, session.Image().HostPath("drive_c"));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_EQ(session.Transcript(), kWalkTranscript);
 
   session.ClearTranscript();
   std::string floppy = MakeTempDir("floppy-");
   WriteHostFile(floppy + "/setup.inf", testing_support::SmallSetupInf());
-  run = session.RunSetup("100 CONTINUE\n", floppy);
+  run = session.RunSetup(kWalkAnswers, floppy);
   RemoveTree(floppy);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_EQ(session.Transcript(), kWalkTranscript);
 }
 
 TEST(SetupProgram, MissingOrMalformedSetupFileIsFatal) {
@@ -239,9 +245,9 @@ TEST(SetupProgram, IncompleteRegistryLibraryEndsSilently) {
   EXPECT_EQ(required.Transcript(), Lines({"exit 0"}));
 
   SystemSession optional("[faults]\nGetProcAddress#12 = 127\n");
-  run = optional.RunSetup("100 CONTINUE\n");
+  run = optional.RunSetup(kWalkAnswers);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(optional.Transcript(), Lines({"dialog 100 CONTINUE", "exit 0"}));
+  EXPECT_EQ(optional.Transcript(), kWalkTranscript);
 }
 
 TEST(SetupProgram, FrameBitmapFailureIsFatal) {

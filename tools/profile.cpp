@@ -193,7 +193,7 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
         if (rest.size() < 3 || rest[1] != ':' || rest[2] != '\\')
           return fail("[file] names a full Windows path: [file C:\\WINNT35\\win.ini]");
         kind = Kind::File;
-        FileSpec file;
+        ProfileFile file;
         file.path = rest;
         file.line = lineNo;
         profile->files.push_back(file);
@@ -247,7 +247,7 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
         break;
       }
       case Kind::File: {
-        FileSpec &file = profile->files.back();
+        ProfileFile &file = profile->files.back();
         if (t[0] == '|') {
           std::string line = raw.substr(raw.find('|') + 1);
           if (!line.empty() && line[0] == ' ') line.erase(0, 1);
@@ -364,7 +364,7 @@ bool CreateImage(const Profile &profile, const std::string &imageDir, std::strin
       return false;
     }
   }
-  for (const FileSpec &file : profile.files) {
+  for (const ProfileFile &file : profile.files) {
     std::string parent = file.path.substr(0, file.path.find_last_of('\\'));
     if (parent.size() == 2) parent += '\\';
     std::string hostParent, host;

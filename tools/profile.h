@@ -48,7 +48,7 @@ struct RegKey {
   std::vector<RegValue> values;
 };
 
-struct FileSpec {
+struct ProfileFile {
   std::string path;  // Windows path
   std::string content;
   int line = 0;
@@ -61,7 +61,7 @@ struct Profile {
   std::string systemDir = "C:\\WINNT35\\system32";
   std::string tempDir = "C:\\TEMP";
   std::vector<RegKey> keys;
-  std::vector<FileSpec> files;
+  std::vector<ProfileFile> files;
   std::vector<std::pair<std::string, int>> directories;  // Windows path, line
 };
 

@@ -285,12 +285,34 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
   return true;
 }
 
+namespace {
+
+bool BuildImage(const Profile &profile, const std::string &imageDir, std::string *error);
+
+}  // namespace
+
 bool CreateImage(const Profile &profile, const std::string &imageDir, std::string *error) {
   std::error_code ec;
-  if (fs::exists(imageDir, ec) && !fs::is_empty(imageDir, ec)) {
+  bool existed = fs::exists(imageDir, ec);
+  if (existed && !fs::is_empty(imageDir, ec)) {
     *error = imageDir + ": exists and is not empty; a fresh image needs a new directory";
     return false;
   }
+  if (BuildImage(profile, imageDir, error)) return true;
+  // A half-made image would only be mistaken for a machine: take back what was made.
+  if (!existed) {
+    fs::remove_all(imageDir, ec);
+  } else {
+    for (const fs::directory_entry &entry : fs::directory_iterator(imageDir, ec))
+      fs::remove_all(entry.path(), ec);
+  }
+  return false;
+}
+
+namespace {
+
+bool BuildImage(const Profile &profile, const std::string &imageDir, std::string *error) {
+  std::error_code ec;
   fs::create_directories(imageDir, ec);
   if (ec) {
     *error = imageDir + ": cannot be created: " + ec.message();
@@ -381,5 +403,7 @@ bool CreateImage(const Profile &profile, const std::string &imageDir, std::strin
   winsim::CloseMachine();
   return true;
 }
+
+}  // namespace
 
 }  // namespace image_tool

@@ -170,6 +170,7 @@ TEST_F(ImageTool, FaultyProfilesAreRefusedWithTheirLine) {
     RunResult run = Create(c.profile, image);
     EXPECT_EQ(run.status, 1) << c.profile;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.profile << "\n" << run.err;
+    EXPECT_FALSE(std::filesystem::exists(work_ + "/" + image)) << "no half-made image is left";
   }
 }
 

@@ -25,6 +25,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// Leaving through the quit confirmation of the welcome dialog: the end of every run that got
+// through start-up, whatever the later steps do.
+const char kLeaveAtWelcome[] = "100 EXIT\n200 EXIT\n";
+const Lines kLeftAtWelcome = {"dialog 100 EXIT", "dialog 200 EXIT", "exit 0"};
+
 // InitSetupFrame keeps its frame value for the life of the process, so each case runs in a
 // child; the child exits 0 when the frame came up with the expected source directory.
 void ExpectSourceDirectory(SystemSession &session, const std::string &hostCwd,

@@ -171,14 +171,6 @@ const char kWalkAnswers[] = "100 CONTINUE\n800 CONTINUE\n1200 CANCEL\n1400 CANCE
 const Lines kWalkTranscript = {"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1200 CANCEL",
                                "dialog 1400 CANCEL",  "dialog 700 CONTINUE", "exit 0"};
 
-TEST(SetupProgram, WelcomeThenEnd) {
-  SystemSession session;
-  RunResult run = session.RunSetup(kWalkAnswers);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), kWalkTranscript);
-  EXPECT_FALSE(setupkit::FrameUp());
-}
-
 TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
   SystemSession session;
   // CONTINUE and CANCEL in the confirmation both go on; BACK is not an answer of the welcome

@@ -4,6 +4,8 @@
  */
 #include <windows.h>
 
+#include "setup/copy_list.h"
+#include "setup/directories.h"
 #include "setup/finishing_actions.h"
 #include "setup/platform_detection.h"
 #include "setup/setup_state.h"
@@ -51,12 +53,12 @@ int SetupMain(HINSTANCE hInstance, LPSTR szCmdLine, int nCmdShow) {
     UnsupportedSystemNotice();
     goto EndOfSetup;
   }
-  /* PENDING(copy): system directory into szSysDir. */
-  /* PENDING(copy): on Windows NT 3.5 start a stopped spooler behind wait dialog 5300. */
-  /* PENDING(copy): printer-driver directory into szDriverDir. */
-  /* PENDING(copy): destination directory szInstallDir. */
+  readSystemDirectory();
+  startStoppedSpooler(); /* Windows NT 3.5: the spooler must run to be asked below */
+  readDriverDirectory();
+  buildInstallDirectory();
   OptionDialog();
-  /* PENDING(copy): the copy list. */
+  buildCopyList();
   /* PENDING(install): Install. */
   EndDialogs();
 

@@ -150,6 +150,19 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   return FirstButton(uType);
 }
 
+int WINAPI GetSystemMetrics(int nIndex) {
+  // The screen of the simulated machine: a Super VGA display of 1024 x 768. Metrics it does
+  // not keep answer 0, as Windows does for an index it does not know.
+  switch (nIndex) {
+    case SM_CXSCREEN:
+      return 1024;
+    case SM_CYSCREEN:
+      return 768;
+    default:
+      return 0;
+  }
+}
+
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
   if (DWORD err = winsim::Fault("SetWindowTextA")) {
     SetLastError(err);

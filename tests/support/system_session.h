@@ -41,7 +41,35 @@ inline const char *SmallSetupInf() {
          "[PPD Files]\r\n"
          "\"Norvale PageRelay 12\" = PR12.PPD\r\n"
          "\"Norvale ZELlaser 7200\" = ZL7200.PPD\r\n"
-         "\"Norvale PageRelay 12 Level2  8mb\" = PR12L28.PPD\r\n";
+         "\"Norvale PageRelay 12 Level2  8mb\" = PR12L28.PPD\r\n"
+         "\r\n"
+         "[W95 Help File]\r\n"
+         "w95\\zelpsmon.hlp\r\n"
+         "[W95 Monitor]\r\n"
+         "w95\\zelpsmw4.dll\r\n"
+         "[I386 Monitor]\r\n"
+         "i386\\zelpsmon.dll\r\n"
+         "[Alpha Monitor]\r\n"
+         "alpha\\zelpsmon.dll\r\n"
+         "[Mips Monitor]\r\n"
+         "mips\\zelpsmon.dll\r\n"
+         "[Write Files]\r\n"
+         "relnt50.wri\r\n"
+         "spdesc50.wri\r\n"
+         "[Load PS Files]\r\n"
+         "load\\errhand.ps\r\n"
+         "[Load Cat Files]\r\n"
+         "load\\cat\\fonts.cat\r\n"
+         "[Load Sys Files]\r\n"
+         "load\\sys\\zelboot.sys\r\n";
+}
+
+// Every file that SmallSetupInf names, relative to the distribution directory, '/' separated.
+inline std::vector<std::string> SmallDistributionFiles() {
+  return {"zelpsmon.hlp",      "PR12.PPD",          "ZL7200.PPD",         "PR12L28.PPD",
+          "w95/zelpsmon.hlp",  "w95/zelpsmw4.dll",  "i386/zelpsmon.dll",  "alpha/zelpsmon.dll",
+          "mips/zelpsmon.dll", "relnt50.wri",       "spdesc50.wri",       "load/errhand.ps",
+          "load/cat/fonts.cat", "load/sys/zelboot.sys"};
 }
 
 inline std::vector<std::string> SplitLines(const std::string &text) {
@@ -56,7 +84,8 @@ class SystemSession {
  public:
   explicit SystemSession(const std::string &machineExtra = "") : image_(Nt35Machine(machineExtra)) {
     image_.WriteFile("drive_c/DIST/setup.inf", SmallSetupInf());
-    image_.WriteFile("drive_c/DIST/zelpsmon.hlp", "help");
+    for (const std::string &file : SmallDistributionFiles())
+      image_.WriteFile("drive_c/DIST/" + file, "contents of " + file);
   }
 
   TestImage &Image() { return image_; }

@@ -386,7 +386,11 @@ typedef struct tagMSG {
 #define IDYES 6
 #define IDNO 7
 
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+int WINAPI GetSystemMetrics(int nIndex);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);

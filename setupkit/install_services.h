@@ -1,0 +1,111 @@
+// Inside the Setup Toolkit stand-in: the installation services (copy list and copy engine,
+// Program Manager, .ini files, files and directories, log file, restart list, billboards and the
+// frame's modes) share these helpers, and tests look at their state through them. The system
+// sees only toolkit/toolkit_services.h.
+#ifndef SETUPKIT_INSTALL_SERVICES_H
+#define SETUPKIT_INSTALL_SERVICES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace setupkit {
+
+// ---- files of the machine ------------------------------------------------------------------
+
+// A Windows path of the machine as the stand-in finds it on the image.
+struct MachineFile {
+  std::string full;  // canonical Windows path, "C:\DIR\NAME"
+  std::string host;  // host path in the image
+  bool exists = false;
+  bool isDir = false;
+  bool readOnly = false;
+  bool loaded = false;  // a running service has it loaded
+  uint64_t size = 0;
+};
+
+// Finds the path on the machine; false with a Win32 error when it names nothing there.
+bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, uint32_t *error);
+// Creates the directory and every missing directory above it; false with a Win32 error.
+bool CreateMachineDirectory(const std::string &windowsPath, uint32_t *error);
+// Reads a whole file of the machine; false when it is not there or cannot be read.
+bool ReadMachineFile(const std::string &host, std::string *content);
+// "access is denied", "the file is in use", ... for a Win32 error, for the user to read.
+std::string ErrorText(uint32_t error);
+// Whether the text is a plain file name: not empty, no separator, drive, wildcard or control
+// character, not "." or "..". Double-byte characters of the machine's code page are stepped
+// over whole.
+bool PlainFileName(const std::string &name);
+// Splits a relative path at its separators, whole characters only; false when it is not a
+// relative path of plain names.
+bool SplitRelativePath(const std::string &path, std::vector<std::string> *names);
+
+// The modal message of a toolkit failure, captioned with the frame's title; beeps first in
+// beeping mode.
+void TellUser(const std::string &text);
+
+// ---- the copy list -------------------------------------------------------------------------
+
+struct CopyListEntry {
+  enum Kind { kSection, kSectionKey, kSpecial } kind = kSection;
+  std::string section;
+  std::string key;          // kSectionKey and kSpecial
+  std::string source;       // source directory, as given
+  std::string destination;  // destination directory (kSpecial: the full file path), as given
+};
+const std::vector<CopyListEntry> &CopyList();
+
+// One file of the copy list, ready to copy.
+struct CopyJob {
+  std::string section;
+  int line = 0;        // of setup.inf
+  std::string field;   // field 1 as written
+  std::string source;  // full Windows paths
+  std::string destination;
+  std::string destinationDir;
+};
+// The files of the copy list in order; false with the reason, for the user, when the list names
+// what setup.inf lacks or a file name that would leave its directory.
+bool ResolveCopyList(std::vector<CopyJob> *jobs, std::string *problem);
+
+// ---- the copy engine -----------------------------------------------------------------------
+
+// Copies one file as the copy engine does (directories made, the destination's state checked,
+// the file's date kept, the copy left writable); false with the reason for the user. A file in
+// use is staged for the next restart when a restart directory is set.
+bool CopyMachineFile(const std::string &source, const std::string &destination,
+                     std::string *reason);
+// The gauge: percent shown, and whether the copy engine is running.
+unsigned GaugePercent();
+const std::string &RestartDirectory();
+const std::vector<std::string> &RestartList();  // destinations staged for the restart
+
+// ---- the frame's modes, billboards and the log file -----------------------------------------
+
+bool SilentMode();
+bool BeepingMode();
+const std::string &AboutText();  // the two lines, joined by a line break
+struct Billboard {
+  std::string library;
+  unsigned id = 0;
+  std::string procedure;
+  long ticks = 0;
+};
+const std::vector<Billboard> &Billboards();
+// Appends a line to the open log file, if there is one; false when the write failed.
+bool WriteLogLine(const std::string &text);
+const std::string &LogFileName();  // full Windows path, empty when no log is open
+
+// ---- Program Manager -----------------------------------------------------------------------
+
+// The host path of the record of Program Manager's groups and items in the machine image.
+std::string ProgManRecordPath();
+
+// Forgets the installation state (copy list, billboards, log file, restart list, modes), as
+// the end of the process would; opening a machine does it too.
+void ForgetFrameModes();  // modes, About text, billboards, log file
+void ForgetInstallState();
+
+}  // namespace setupkit
+
+#endif

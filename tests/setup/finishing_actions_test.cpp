@@ -103,19 +103,13 @@ TEST(EndDialogs, MissingPrintManagerIsNotReported) {
             DialogLines(answers, {"start-failed \"printman\"", "start \"winhlp32 zelpsmon.hlp\""}));
 }
 
-TEST(RunProgram, AnswersWhetherTheProgramStarted) {
+TEST(RunProgram, CommandLineTooLongIsRefusedWholeRatherThanCut) {
   SystemSession session;
-  session.Image().WriteFile("drive_c/WINNT35/printman.exe", "MZ");
+  AddOfferedPrograms(session);
   session.Open("");
-  size_t handles = winsim::OpenKernelHandleCount();
-  EXPECT_TRUE(runProgram("printman"));
-  EXPECT_FALSE(runProgram("winhlp32 zelpsmon.hlp"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  // A command line that does not fit is refused whole rather than cut into another one.
-  EXPECT_FALSE(runProgram(("printman " + std::string(260, 'x')).c_str()));
-  EXPECT_EQ(winsim::OpenKernelHandleCount(), handles);
-  EXPECT_EQ(session.Transcript(),
-            Lines({"start \"printman\"", "start-failed \"winhlp32 zelpsmon.hlp\""}));
+  EXPECT_TRUE(runProgram(("printman " + std::string(250, 'x')).c_str())) << "259 characters fit";
+  EXPECT_FALSE(runProgram(("printman " + std::string(251, 'x')).c_str()));
+  EXPECT_EQ(session.Transcript().size(), 1u);
 }
 
 TEST(RestartSystem, AnyFailingStepAnswersZeroAndLeavesNothingOpen) {

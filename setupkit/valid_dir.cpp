@@ -28,19 +28,6 @@ namespace {
 const size_t kMaxPath = 259;
 const size_t kMaxName = 255;
 
-bool LeadByte(unsigned char c) {
-  switch (winsim::M().codepage) {
-    case 932:
-      return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    case 936:
-    case 949:
-    case 950:
-      return c >= 0x81 && c <= 0xFE;
-    default:
-      return false;
-  }
-}
-
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
@@ -68,7 +55,7 @@ BOOL WINAPI FValidDir(LPCSTR szDir) {
     bool onlyBlanks = true;
     while (i < n && !IsSeparator(szDir[i])) {
       unsigned char c = static_cast<unsigned char>(szDir[i]);
-      if (LeadByte(c)) {
+      if (IsDBCSLeadByte(c)) {
         if (i + 1 >= n) return FALSE;  // a lead byte without its second byte
         i += 2;
         onlyBlanks = false;

@@ -17,18 +17,6 @@ const char kPrintRegistryPath[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
 
 namespace {
 
-const char kNt35Machine[] =
-    "[system]\n"
-    "version = 3.50.807\n"
-    "platform = nt\n"
-    "processor = x86\n"
-    "windows = C:\\WINNT35\n"
-    "system = C:\\WINNT35\\system32\n"
-    "temp = C:\\TEMP\n"
-    "\n"
-    "[drives]\n"
-    "C = drive_c\n";
-
 struct Environment {
   const char *name;
   const char *directory;
@@ -218,7 +206,7 @@ bool DescribeSpooler(const std::string &description, const std::string &systemDi
 std::unique_ptr<TestImage> MakeSpoolerImage(const std::string &description,
                                             const std::string &machineIni,
                                             const std::string &extraRegistry) {
-  std::string machine = machineIni.empty() ? kNt35Machine : machineIni;
+  std::string machine = machineIni.empty() ? std::string(kDefaultMachine) : machineIni;
   winsim::IniFile ini;
   int line = 0;
   std::string message;

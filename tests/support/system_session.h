@@ -17,16 +17,7 @@ namespace testing_support {
 
 // A Windows NT 3.5 x86 machine; `extra` is appended to its machine.ini (faults, for example).
 inline std::string Nt35Machine(const std::string &extra = "") {
-  return "[system]\n"
-         "version = 3.50.807\n"
-         "platform = nt\n"
-         "processor = x86\n"
-         "windows = C:\\WINNT35\n"
-         "system = C:\\WINNT35\\system32\n"
-         "temp = C:\\TEMP\n"
-         "\n"
-         "[drives]\n"
-         "C = drive_c\n"
+  return std::string(kDefaultMachine) +
          "\n"
          "[service Spooler]\n"
          "state = running\n"
@@ -66,9 +57,12 @@ inline const char *SmallSetupInf() {
 
 // Every file that SmallSetupInf names, relative to the distribution directory, '/' separated.
 inline std::vector<std::string> SmallDistributionFiles() {
-  return {"zelpsmon.hlp",      "PR12.PPD",          "ZL7200.PPD",         "PR12L28.PPD",
-          "w95/zelpsmon.hlp",  "w95/zelpsmw4.dll",  "i386/zelpsmon.dll",  "alpha/zelpsmon.dll",
-          "mips/zelpsmon.dll", "relnt50.wri",       "spdesc50.wri",       "load/errhand.ps",
+  return {"zelpsmon.hlp",       "PR12.PPD",
+          "ZL7200.PPD",         "PR12L28.PPD",
+          "w95/zelpsmon.hlp",   "w95/zelpsmw4.dll",
+          "i386/zelpsmon.dll",  "alpha/zelpsmon.dll",
+          "mips/zelpsmon.dll",  "relnt50.wri",
+          "spdesc50.wri",       "load/errhand.ps",
           "load/cat/fonts.cat", "load/sys/zelboot.sys"};
 }
 

@@ -29,7 +29,7 @@ const char kMinimalRegistry[] =
     "[HKEY_USERS\\.DEFAULT]\r\n"
     "\r\n";
 
-static const char kDefaultMachine[] =
+const char kDefaultMachine[] =
     "[system]\n"
     "version = 3.50.807\n"
     "platform = nt\n"
@@ -80,7 +80,9 @@ TestImage::~TestImage() {
   RemoveTree(dir_);
 }
 
-std::string TestImage::HostPath(const std::string &relative) const { return dir_ + "/" + relative; }
+std::string TestImage::HostPath(const std::string &relative) const {
+  return dir_ + "/" + relative;
+}
 
 void TestImage::WriteFile(const std::string &relative, const std::string &content) const {
   WriteHostFile(HostPath(relative), content);
@@ -90,7 +92,9 @@ std::string TestImage::ReadFile(const std::string &relative) const {
   return ReadHostFile(HostPath(relative));
 }
 
-bool TestImage::Exists(const std::string &relative) const { return fs::exists(HostPath(relative)); }
+bool TestImage::Exists(const std::string &relative) const {
+  return fs::exists(HostPath(relative));
+}
 
 void TestImage::Open(const std::string &hostCwd, const std::string &transcript,
                      const std::string &answers) {
@@ -114,7 +118,7 @@ bool TestImage::TryOpen(winsim::ImageError *error) {
 RunResult RunProgram(const std::vector<std::string> &argv,
                      const std::vector<std::string> &environment, const std::string &cwd) {
   RunResult result;
-  std::string outPath = MakeTempDir("run-") ;
+  std::string outPath = MakeTempDir("run-");
   std::string out = outPath + "/out", err = outPath + "/err";
   pid_t pid = fork();
   if (pid == 0) {

@@ -13,6 +13,9 @@ namespace testing_support {
 // The REGEDIT4 text of an image that holds only the keys a Windows NT 3.5 machine starts with.
 extern const char kMinimalRegistry[];
 
+// machine.ini of a Windows NT 3.5 x86 machine with drive C: and nothing else.
+extern const char kDefaultMachine[];
+
 class TestImage {
  public:
   // machineIni: the text of machine.ini; empty gives a Windows NT 3.5 x86 machine with drive C:.

@@ -1,0 +1,192 @@
+// VerInstallFileA of the simulated machine, checked as documented: what installs, what is
+// refused and with which result bits, what a refusal leaves behind (the temporary copy and its
+// name), the forced second call, and the file versions it compares.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_image.h"
+#include "winsim/version.h"
+
+using testing_support::TestImage;
+
+namespace {
+
+uint32_t Ms(uint32_t a, uint32_t b) {
+  return a << 16 | b;
+}
+
+// A DLL of version a.b.0.0.
+std::string Dll(uint32_t a, uint32_t b, uint32_t type = 2) {
+  return winsim::VersionedBinary("module " + std::to_string(a) + "." + std::to_string(b), 300,
+                                 Ms(a, b), 0, type);
+}
+
+class VerInstall : public ::testing::Test {
+ protected:
+  VerInstall() : image_("[drives]\nC = drive_c\nD = drive_d\n") {}
+  void SetUp() override {
+    std::filesystem::create_directories(image_.HostPath("drive_d"));
+    std::filesystem::create_directories(image_.HostPath("drive_c/DEST"));
+    image_.Open();
+  }
+  void PutSource(const std::string &content) { image_.WriteFile("drive_d/I386/m.dll", content); }
+  void PutDest(const std::string &content) { image_.WriteFile("drive_c/DEST/m.dll", content); }
+  std::string Dest() { return image_.ReadFile("drive_c/DEST/m.dll"); }
+  // The names in C:\DEST, sorted.
+  std::vector<std::string> DestNames() {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(image_.HostPath("drive_c/DEST")))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  DWORD Install(DWORD flags = 0, const char *curDir = "") {
+    tmpLen_ = tmpSize_;
+    return VerInstallFileA(flags, "m.dll", "m.dll", "D:\\I386", "C:\\DEST", curDir, tmp_, &tmpLen_);
+  }
+
+  TestImage image_;
+  char tmp_[MAX_PATH] = "";
+  UINT tmpSize_ = MAX_PATH;
+  UINT tmpLen_ = 0;
+};
+
+TEST(FileVersion, BlockIsFoundInTheBytesAndVersionsParse) {
+  winsim::FixedFileInfo info;
+  std::string bytes = winsim::VersionedBinary("pscript", 4096, Ms(3, 50), Ms(807, 1));
+  EXPECT_EQ(bytes.size(), 4096u);
+  ASSERT_TRUE(winsim::ReadFixedFileInfo(bytes, &info));
+  EXPECT_EQ(info.fileVersionMS, Ms(3, 50));
+  EXPECT_EQ(info.fileVersionLS, Ms(807, 1));
+  EXPECT_FALSE(winsim::ReadFixedFileInfo("MZ no version here", &info));
+  // A signature without the structure version that follows it is a chance match.
+  EXPECT_FALSE(
+      winsim::ReadFixedFileInfo(std::string("\xBD\x04\xEF\xFE", 4) + std::string(60, 'x'), &info));
+
+  uint32_t ms = 0, ls = 0;
+  EXPECT_TRUE(winsim::ParseFileVersion("3.50.807.1", &ms, &ls));
+  EXPECT_EQ(ms, Ms(3, 50));
+  EXPECT_EQ(ls, Ms(807, 1));
+  EXPECT_TRUE(winsim::ParseFileVersion("4", &ms, &ls));
+  EXPECT_EQ(ms, Ms(4, 0));
+  EXPECT_EQ(ls, 0u);
+  for (const char *bad : {"", "3.", "3..1", "1.2.3.4.5", "70000", "3.x"})
+    EXPECT_FALSE(winsim::ParseFileVersion(bad, &ms, &ls)) << bad;
+}
+
+TEST_F(VerInstall, NewFileOrNewerVersionIsInstalledWithNothingLeftBehind) {
+  PutSource(Dll(3, 50));
+  EXPECT_EQ(Install(), 0u);
+  EXPECT_EQ(Dest(), Dll(3, 50));
+  for (const std::string &older : {Dll(3, 10), Dll(3, 50), std::string("no version")}) {
+    PutDest(older);
+    EXPECT_EQ(Install(), 0u);
+    EXPECT_EQ(Dest(), Dll(3, 50));
+  }
+  // Two unversioned files: nothing to compare, the new one goes in.
+  PutSource("new text");
+  PutDest("old text");
+  EXPECT_EQ(Install(), 0u);
+  EXPECT_EQ(Dest(), "new text");
+  EXPECT_EQ(DestNames(), std::vector<std::string>{"m.dll"});
+}
+
+TEST_F(VerInstall, RefusalLeavesTheTemporaryCopyAndNamesIt) {
+  struct Case {
+    const char *what;
+    std::string source, dest;
+    DWORD bits;
+  } cases[] = {
+      {"older", Dll(3, 10), Dll(3, 50), VIF_MISMATCH | VIF_SRCOLD},
+      {"unversioned over versioned", "plain", Dll(3, 50), VIF_MISMATCH | VIF_SRCOLD},
+      {"another file type", Dll(3, 50, 3), Dll(3, 50), VIF_MISMATCH | VIF_DIFFTYPE},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    PutSource(c.source);
+    PutDest(c.dest);
+    EXPECT_EQ(Install(), c.bits | VIF_TEMPFILE);
+    EXPECT_EQ(Dest(), c.dest) << "the installed file stays";
+    ASSERT_EQ(DestNames().size(), 2u);
+    EXPECT_EQ(std::string(tmp_), DestNames()[0]) << "only the name, in the destination";
+    EXPECT_EQ(tmpLen_, std::string(tmp_).size() + 1);
+    EXPECT_EQ(image_.ReadFile("drive_c/DEST/" + std::string(tmp_)), c.source);
+
+    // The documented way on: force the install of that very copy.
+    std::string temp = tmp_;
+    EXPECT_EQ(Install(VIFF_FORCEINSTALL), 0u);
+    EXPECT_EQ(Dest(), c.source);
+    EXPECT_EQ(DestNames(), std::vector<std::string>{"m.dll"}) << temp << " was used up";
+  }
+}
+
+TEST_F(VerInstall, DestinationThatCannotBeReplacedIsReported) {
+  PutSource(Dll(3, 50));
+  PutDest(Dll(3, 10));
+  std::string host = image_.HostPath("drive_c/DEST/m.dll");
+
+  ::chmod(host.c_str(), 0444);
+  EXPECT_EQ(Install(), VIF_WRITEPROT | VIF_CANNOTDELETE | VIF_TEMPFILE);
+  EXPECT_EQ(Install(VIFF_FORCEINSTALL), VIF_WRITEPROT | VIF_CANNOTDELETE | VIF_TEMPFILE)
+      << "forcing overrides versions, not physical errors";
+  ::chmod(host.c_str(), 0644);
+
+  winsim::SetFileLoaded(host, true);
+  EXPECT_EQ(Install(), VIF_FILEINUSE | VIF_CANNOTDELETE | VIF_TEMPFILE);
+  winsim::SetFileLoaded(host, false);
+  EXPECT_EQ(Dest(), Dll(3, 10));
+}
+
+TEST_F(VerInstall, FailuresBeforeAnyCopyLeaveNothing) {
+  EXPECT_EQ(Install(), static_cast<DWORD>(VIF_CANNOTREADSRC)) << "no source";
+  EXPECT_EQ(VerInstallFileA(0, "m.dll", "m.dll", "E:\\", "C:\\DEST", "", tmp_, &tmpLen_),
+            static_cast<DWORD>(VIF_CANNOTREADSRC))
+      << "no such drive";
+  PutSource(Dll(3, 50));
+  EXPECT_EQ(VerInstallFileA(0, "m.dll", "m.dll", "D:\\I386\\", "C:\\NODIR", "", tmp_, &tmpLen_),
+            static_cast<DWORD>(VIF_CANNOTCREATE));
+  EXPECT_TRUE(DestNames().empty());
+
+  // A name buffer too small: the copy is removed and the size needed is told.
+  PutDest(Dll(3, 60));
+  tmpSize_ = 4;
+  EXPECT_EQ(Install(), VIF_MISMATCH | VIF_SRCOLD | VIF_BUFFTOOSMALL);
+  EXPECT_EQ(tmpLen_, std::string("VER1234.TMP").size() + 1);
+  EXPECT_EQ(DestNames(), std::vector<std::string>{"m.dll"});
+}
+
+TEST_F(VerInstall, OlderCopyInTheCurrentDirectoryGoesUnlessKept) {
+  PutSource(Dll(3, 50));
+  image_.WriteFile("drive_c/OLD/m.dll", Dll(3, 10));
+  EXPECT_EQ(Install(VIFF_DONTDELETEOLD, "C:\\OLD"), 0u);
+  EXPECT_TRUE(image_.Exists("drive_c/OLD/m.dll"));
+  EXPECT_EQ(Install(0, "C:\\OLD"), 0u);
+  EXPECT_FALSE(image_.Exists("drive_c/OLD/m.dll"));
+  EXPECT_EQ(Install(0, "C:\\DEST"), 0u) << "the destination itself is not the old copy";
+  EXPECT_EQ(Dest(), Dll(3, 50));
+}
+
+TEST(VerInstallFault, InjectedErrorBecomesItsResultBit) {
+  const struct {
+    const char *error;
+    DWORD bits;
+  } cases[] = {{"112", VIF_OUTOFSPACE},  {"5", VIF_ACCESSVIOLATION},   {"8", VIF_OUTOFMEMORY},
+               {"2", VIF_CANNOTREADSRC}, {"32", VIF_SHARINGVIOLATION}, {"1117", VIF_CANNOTCREATE}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.error);
+    TestImage image("[drives]\nC = drive_c\n[faults]\nVerInstallFileA = " + std::string(c.error) +
+                    "\n");
+    image.Open();
+    char tmp[MAX_PATH] = "";
+    UINT len = MAX_PATH;
+    EXPECT_EQ(VerInstallFileA(0, "a", "a", "C:\\", "C:\\", "", tmp, &len), c.bits);
+  }
+}
+
+}  // namespace

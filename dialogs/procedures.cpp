@@ -188,7 +188,10 @@ bool RunModal(const DialogCall &call, bool isError) {
     int n = def.size() == 1 ? def[0] - '0' : 0;
     in.radio = n >= 1 && n <= static_cast<int>(t->radios.size()) ? n : 1;
   }
-  if (t->editLabel) in.path = setupkit::GetSymbol(SYM_EDIT_TEXT_IN);
+  // A dialog brought back while it is still up keeps what the user typed in its edit field;
+  // only a dialog that comes up anew starts from "EditTextIn".
+  if (t->editLabel)
+    in.path = setupkit::GetSymbol(call.rerun ? SYM_EDIT_TEXT_OUT : SYM_EDIT_TEXT_IN);
 
   std::string keyword =
       winsim::Interactive() ? AskInTerminal(call, *t, isError, &in) : AnswerFromFile(call, *t, &in);

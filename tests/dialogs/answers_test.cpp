@@ -106,6 +106,25 @@ TEST_F(Answered, RadioAndEditDialogsReadAndLeaveTheirSymbols) {
   EXPECT_EQ(setupkit::DialogStack(), (std::vector<unsigned>{800, 1100}));
 }
 
+TEST_F(Answered, APathDialogBroughtBackWhileUpKeepsWhatWasTyped) {
+  Start(
+      "1100 CONTINUE text=Q:\\nowhere\n"
+      "6400 CONTINUE\n"
+      "1100 CONTINUE\n"
+      "1100 CONTINUE\n");
+  ASSERT_TRUE(FSetSymbolValue(SYM_EDIT_TEXT_IN, "D:\\I386"));
+  EXPECT_EQ(Run(DLG_DISTRIBUTION_PATH), "CONTINUE");
+  EXPECT_EQ(Run(DLG_PATH_PROBLEM), "CONTINUE");
+  ASSERT_TRUE(FKillNDialogs(1));
+  EXPECT_EQ(Run(DLG_DISTRIBUTION_PATH), "CONTINUE");
+  EXPECT_EQ(Symbol(SYM_EDIT_TEXT_OUT), "Q:\\nowhere");
+
+  // Once removed, the dialog comes up anew from "EditTextIn".
+  ASSERT_TRUE(FKillNDialogs(1));
+  EXPECT_EQ(Run(DLG_DISTRIBUTION_PATH), "CONTINUE");
+  EXPECT_EQ(Symbol(SYM_EDIT_TEXT_OUT), "D:\\I386");
+}
+
 TEST_F(Answered, KeywordsAreTakenAsWrittenAndTheErrorTextIsRecorded) {
   Start(
       "# the error dialog\n"

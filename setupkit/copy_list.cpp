@@ -24,6 +24,13 @@ namespace {
 
 std::vector<CopyListEntry> g_list;
 
+void ForgetList() {
+  g_list.clear();
+}
+
+// A machine opened is a new process: the list starts empty.
+const bool g_hooked = (winsim::AddOpenHook(&ForgetList), true);
+
 const InfSection *FindSection(const std::string &name) {
   const InfFile *inf = OpenedInf();
   if (!inf) return nullptr;
@@ -165,6 +172,7 @@ long long FreeBytes(char letter) {
 }  // namespace
 
 const std::vector<CopyListEntry> &CopyList() {
+  (void)g_hooked;
   return g_list;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tools/image_restart.h"
 #include "tools/profile.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
@@ -182,15 +183,21 @@ bool ShowImage(const std::string &imageDir, std::string *text, std::string *erro
   if (winsim::GetRegistryValue(store, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", "WinntPath", &type,
                                &data))
     out << "\nWindows NT distribution (WinntPath): " << Text(data) << "\n";
-  if (winsim::GetRegistryValue(
-          store, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-          "PendingFileRenameOperations", &type, &data)) {
-    winsim::RegValue v;
-    v.type = type;
-    v.data = data;
-    out << "Moves at the next restart: " << Show(v) << "\n";
+  bool pending = false;
+  std::string note;
+  std::vector<PendingRename> moves = PendingRenamesOfOpenMachine(&pending, &note);
+  if (pending) {
+    out << "\nAt the next restart (PendingFileRenameOperations)\n";
+    if (moves.empty()) out << "  (nothing)\n";
+    for (const PendingRename &op : moves) {
+      if (op.to.empty())
+        out << "  delete " << op.from << "\n";
+      else
+        out << "  rename " << op.from << " to " << op.to
+            << (op.replace ? ", replacing a file there" : "") << "\n";
+    }
+    if (!note.empty()) out << "  (" << note << ")\n";
   }
-
   for (const auto &[letter, host] : m.drives) {
     if (letter == 'A') continue;  // the working directory, not part of the machine
     out << "\nFiles on drive " << letter << ":\n";

@@ -2,12 +2,21 @@
 //
 //   winsim-image create <profile> <image dir>   a fresh image from a profile (tools/profile.h)
 //   winsim-image show <image dir>               a readable summary of an image
+//   winsim-image compare <image A> <image B>    what differs going from A to B; exit status 0
+//                                               when equal, 1 when different, 2 on a bad image
+//   winsim-image apply-restart <image dir>      what Windows NT does at the next boot
+//                                               (tools/image_restart.h); exit status 0 when
+//                                               done, 1 when it could not be done, 2 on a bad
+//                                               image
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "tools/image_compare.h"
+#include "tools/image_restart.h"
 #include "tools/profile.h"
 
 namespace {
@@ -15,7 +24,9 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: winsim-image create <profile> <image dir>\n"
-               "       winsim-image show <image dir>\n");
+               "       winsim-image show <image dir>\n"
+               "       winsim-image compare <image A> <image B>\n"
+               "       winsim-image apply-restart <image dir>\n");
   return 2;
 }
 
@@ -51,6 +62,32 @@ int main(int argc, char **argv) {
       return 1;
     }
     std::fputs(out.c_str(), stdout);
+    return 0;
+  }
+  if (command == "compare" && argc == 4) {
+    image_tool::Comparison comparison;
+    if (!image_tool::CompareImages(argv[2], argv[3], &comparison, &error)) {
+      std::fprintf(stderr, "winsim-image: %s\n", error.c_str());
+      return 2;
+    }
+    std::printf("Comparing %s (A) with %s (B): + only in B, - only in A, ~ changed\n", argv[2],
+                argv[3]);
+    std::fputs(image_tool::FormatComparison(comparison).c_str(), stdout);
+    return comparison.Equal() ? 0 : 1;
+  }
+  if (command == "apply-restart" && argc == 3) {
+    std::vector<std::string> log;
+    image_tool::RestartOutcome outcome = image_tool::ApplyRestart(argv[2], &log, &error);
+    if (outcome == image_tool::RestartOutcome::BadImage) {
+      std::fprintf(stderr, "winsim-image: %s\n", error.c_str());
+      return 2;
+    }
+    std::printf("Restart of %s\n", argv[2]);
+    for (const std::string &line : log) std::printf("  %s\n", line.c_str());
+    if (outcome == image_tool::RestartOutcome::Failed) {
+      std::fprintf(stderr, "winsim-image: %s\n", error.c_str());
+      return 1;
+    }
     return 0;
   }
   return Usage();

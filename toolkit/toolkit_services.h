@@ -147,6 +147,71 @@ BOOL WINAPI FDoDialogExt(HWND hwndParent, LPCSTR szDll, UINT idDlg, LPCSTR szDlg
                          LPCSTR szHelpDll, UINT idHelp, LPCSTR szHelpProc);
 BOOL WINAPI FKillNDialogs(int n); /* -1 removes every dialog */
 
+/* MSCOMSTF: the error handler. Tells the user that a step failed (grc says what kind of step, the
+ * texts name it) and answers what the caller should do next. */
+typedef int EERC;
+#define eercAbort 0
+#define eercRetry 1
+#define eercIgnore 2
+#define grcRegistryFailed 104 /* a registry database operation; sz1 names it */
+EERC WINAPI EercErrorHandler(GRC grc, BOOL fVital, LPCSTR sz1, LPCSTR sz2, LPCSTR sz3);
+
+/* MSCOMSTF: paths. A valid path is a full path of a file: drive, colon, backslash and names.
+ * FParsePathIntoPieces copies the pieces of a valid path into the buffers given (a null buffer
+ * is skipped): the volume ("C:"), the directory ("\DIR\SUB\") and the file name; FALSE when the
+ * path is not valid or a piece does not fit its buffer. */
+BOOL WINAPI FValidPath(LPCSTR szPath);
+BOOL WINAPI FParsePathIntoPieces(LPCSTR szPath, LPSTR szVolume, int cbVolume, LPSTR szDir,
+                                 int cbDir, LPSTR szFile, int cbFile);
+
+/* MSDETSTF: detection. Drives are numbered from 1 (A:) to 26 (Z:); any other number names no
+ * drive. Byte counts are signed 32-bit, as much as that holds for a larger drive. */
+BOOL WINAPI FIsValidDrive(int nDrive);
+BOOL WINAPI FIsLocalHardDrive(int nDrive);
+BOOL WINAPI FIsRemoveDrive(int nDrive);
+BOOL WINAPI FIsRemoteDrive(int nDrive);
+LONG WINAPI LcbTotalDrive(int nDrive);
+LONG WINAPI LcbFreeDrive(int nDrive);
+
+/* Each makes the list symbol hold what it finds: drives as "C:", ports as "LPT1", "COM2". */
+BOOL WINAPI FGetValidDrivesList(LPCSTR szSymbol);
+BOOL WINAPI FGetLocalHardDrivesList(LPCSTR szSymbol);
+BOOL WINAPI FGetRemovableDrivesList(LPCSTR szSymbol);
+BOOL WINAPI FGetNetworkDrivesList(LPCSTR szSymbol);
+BOOL WINAPI FGetParallelPortsList(LPCSTR szSymbol);
+BOOL WINAPI FGetSerialPortsList(LPCSTR szSymbol);
+
+/* Text results: the full length without the terminator; what fits is copied. Nothing is
+ * written, and 0 answered, when there is nothing to report (no such variable, file, key). A
+ * file date reads "YYYY-MM-DD-hh-mm-ss"; a file version "a.b.c.d". */
+int WINAPI CbGetEnvVariableValue(LPCSTR szEnvVar, LPSTR szBuf, int cbBuf);
+int WINAPI CbGetDateOfFile(LPCSTR szFile, LPSTR szBuf, int cbBuf);
+int WINAPI CbGetVersionOfFile(LPCSTR szFile, LPSTR szBuf, int cbBuf);
+/* The full path of the file in the first directory of the variable's list that holds it. */
+int WINAPI CbFindTargetOnEnvVar(LPCSTR szFile, LPCSTR szEnvVar, LPSTR szBuf, int cbBuf);
+/* The full path of the first file of that name in the directory szDir or below it. */
+int WINAPI CbFindFileInTree(LPCSTR szFile, LPCSTR szDir, LPSTR szBuf, int cbBuf);
+int WINAPI CbGetIniKeyString(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPSTR szBuf, int cbBuf);
+
+/* What FDoesFileExist asks of the file. */
+#define femExists 0
+#define femRead 1
+#define femWrite 2
+#define femReadWrite 3
+BOOL WINAPI FDoesFileExist(LPCSTR szFile, int fem);
+LONG WINAPI LGetVersionNthField(LPCSTR szVersion, int nField); /* field 1 to 4; 0 if none */
+LONG WINAPI LcbGetSizeOfFile(LPCSTR szFile);                   /* -1 when there is no file */
+BOOL WINAPI FIsDriverInConfig(LPCSTR szDriver); /* a DEVICE line of CONFIG.SYS loads it */
+BOOL WINAPI FHas87MathChip(void);
+BOOL WINAPI FHasMonochromeDisplay(void);
+BOOL WINAPI FHasMouseInstalled(void);
+BOOL WINAPI FDirExists(LPCSTR szDir);
+BOOL WINAPI FDoesIniSectionExist(LPCSTR szFile, LPCSTR szSect);
+BOOL WINAPI FDoesIniKeyExist(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey);
+/* The processor's name ("80486", "PENTIUM", ...) in the buffer, and in the symbol szSymbol when
+ * one is named; nReserved is 0. FALSE when the machine does not say or the name does not fit. */
+BOOL WINAPI FGetProcessorType(LPCSTR szSymbol, int nReserved, LPSTR szBuf, int cbBuf);
+
 #ifdef __cplusplus
 }
 #endif

@@ -304,7 +304,20 @@ RestartOutcome ApplyRestart(const std::string &imageDir, std::vector<std::string
   options.hostCwd = imageDir;
   options.virtualClock = true;
   winsim::ImageError imageError;
-  if (!winsim::OpenMachine(options, &imageError)) {
+  bool opened = winsim::OpenMachine(options, &imageError);
+  if (opened) {
+    // A current directory outside every drive is seen as A:, which would hide a drive A: that
+    // the image maps: then open it again from inside that drive.
+    const winsim::IniFile::Section *drives = winsim::M().ini.FindSection("drives");
+    for (size_t i = 0; drives && i < drives->entries.size(); ++i) {
+      const winsim::IniFile::Entry &e = drives->entries[i];
+      if (!winsim::EqualNoCase(e.key, "A")) continue;
+      options.hostCwd = !e.value.empty() && e.value[0] == '/' ? e.value : imageDir + "/" + e.value;
+      opened = winsim::OpenMachine(options, &imageError);
+      break;
+    }
+  }
+  if (!opened) {
     *error = imageError.Text();
     return RestartOutcome::BadImage;
   }

@@ -114,7 +114,10 @@ TEST(ApplyRestart, OldMonitorDllLoadedByTheSpoolerIsDeletedAtTheRestart) {
 }
 
 TEST(ApplyRestart, MovesRunInOrderAndSkipWhatCannotBeDone) {
-  TestImage image(kNt31Machine, kMonitorRegistry);
+  std::string machine = kNt31Machine;
+  machine.replace(machine.find("D = drive_d\n"), 12, "D = drive_d\nA = floppy\n");
+  TestImage image(machine, kMonitorRegistry);
+  image.WriteFile("floppy/old.inf", "on drive A:");
   for (const char *name :
        {"keep.txt", "taken.txt", "repl.txt", "target.txt", "first.txt", "ro.txt", "cross.txt"})
     image.WriteFile(std::string("drive_c/") + name, std::string("was ") + name);
@@ -136,6 +139,7 @@ TEST(ApplyRestart, MovesRunInOrderAndSkipWhatCannotBeDone) {
       {"C:\\cross.txt", "D:\\cross.txt", 0},                          // no move across drives
       {"C:\\full", nullptr, 0},                                       // not empty
       {"C:\\empty", nullptr, 0},                                      // empty directory
+      {"A:\\old.inf", nullptr, 0},  // a drive A: of the machine, not the tool's directory
   };
   for (const Move &m : moves)
     ASSERT_TRUE(MoveFileExA(m.from, m.to, m.flags | MOVEFILE_DELAY_UNTIL_REBOOT)) << m.from;
@@ -156,6 +160,7 @@ TEST(ApplyRestart, MovesRunInOrderAndSkipWhatCannotBeDone) {
       "skipped rename C:\\cross.txt to D:\\cross.txt: D:\\cross.txt is on another drive",
       "skipped delete C:\\full: C:\\full is a directory that is not empty\n",
       "deleted C:\\empty\n",
+      "deleted A:\\old.inf\n",
       "removed PendingFileRenameOperations\n",
   };
   size_t at = 0;

@@ -4,6 +4,7 @@
  */
 #include <windows.h>
 
+#include "install/install_sequence.h"
 #include "setup/copy_list.h"
 #include "setup/directories.h"
 #include "setup/finishing_actions.h"
@@ -59,7 +60,7 @@ int SetupMain(HINSTANCE hInstance, LPSTR szCmdLine, int nCmdShow) {
   buildInstallDirectory();
   OptionDialog();
   buildCopyList();
-  /* PENDING(install): Install. */
+  Install(); /* sets fUpgrade, which the end dialogs read */
   EndDialogs();
 
 /* Locals of this routine stay declared at its top: the jump above must not pass one. */

@@ -33,7 +33,8 @@ TEST(Demo, SetupRunsOnTheDemoMachineFromTheDemoDistribution) {
   EXPECT_EQ(
       SplitLines(ReadHostFile(work + "/transcript")),
       std::vector<std::string>({"dialog 100 CANCEL", "dialog 200 CANCEL", "dialog 100 CONTINUE",
-                                "dialog 800 CONTINUE", "dialog 1200 CONTINUE",
+                                "dialog 800 CONTINUE", "copy 10 of 10 files", "sleep 1000",
+                                "dialog 1800", "dialog 1700", "sleep 2000", "dialog 1200 CONTINUE",
                                 "dialog 1400 CONTINUE", "dialog 700 CONTINUE", "start \"printman\"",
                                 "start \"winhlp32 zelpsmon.hlp\"", "exit 0"}));
   RemoveTree(work);

@@ -12,24 +12,31 @@
 using testing_support::RunResult;
 using testing_support::SystemSession;
 using wizard_testing::AddOfferedPrograms;
+using wizard_testing::AddPostScriptModules;
 using wizard_testing::DialogLines;
+using wizard_testing::FreshInstallLines;
+using wizard_testing::kWindows95Refused;
 using wizard_testing::Lines;
 using wizard_testing::Processor;
 using wizard_testing::RestartKept;
 using wizard_testing::Token;
 using wizard_testing::Version;
+using wizard_testing::WithInstall;
 
 namespace {
 
 const Lines kExit = {"exit 0"};
 
-// Runs the setup on a machine made with `machineExtra`; checks the whole transcript.
-void ExpectRun(const std::string &machineExtra, const std::string &answers, const Lines &more) {
+// Runs the setup on a machine made with `machineExtra`; checks the whole transcript, in which the
+// install sequence's lines follow the option dialog.
+void ExpectRun(const std::string &machineExtra, const std::string &answers, const Lines &more,
+               const Lines &install = FreshInstallLines(7)) {
   SystemSession session(machineExtra);
   AddOfferedPrograms(session);
+  AddPostScriptModules(session);
   RunResult run = session.RunSetup(answers);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), DialogLines(answers, more));
+  EXPECT_EQ(session.Transcript(), WithInstall(DialogLines(answers, more), install));
   EXPECT_FALSE(RestartKept(session));
 }
 
@@ -68,9 +75,12 @@ TEST(MainSequence, SupportedSystemsWalkToTheOffers) {
       "100 CONTINUE\n800 EXIT\n200 CONTINUE\n800 CONTINUE button=2\n1200 CONTINUE\n"
       "1400 CONTINUE\n700 CONTINUE\n";
   const Lines started = {"start \"printman\"", "start \"winhlp32 zelpsmon.hlp\"", "exit 0"};
-  ExpectRun("", answers, started);                                       // NT 3.5 x86
-  ExpectRun(Version("3.10.528") + Processor("MIPS"), answers, started);  // NT 3.1 MIPS
-  ExpectRun(Version("4.0.950", "windows"), answers, started);            // Windows 95
+  // The second button brings the load files along: ten files to copy.
+  ExpectRun("", answers, started, FreshInstallLines(10));  // NT 3.5 x86
+  ExpectRun(Version("3.10.528") + Processor("MIPS"), answers, started,
+            FreshInstallLines(10));  // NT 3.1 MIPS
+  ExpectRun(Version("4.0.950", "windows"), answers, started,
+            Lines{kWindows95Refused});  // Windows 95
 }
 
 TEST(MainSequence, LeavingAtTheOptionDialogEndsTheSetup) {

@@ -13,6 +13,7 @@
 #include "setupkit/setupkit.h"
 #include "system_session.h"
 #include "toolkit/toolkit_services.h"
+#include "wizard_session.h"
 
 using ::testing::ExitedWithCode;
 using testing_support::MakeTempDir;
@@ -168,8 +169,18 @@ TEST_F(RegistryLibrary, LibraryThatDoesNotLoad) {
 // A walk through the whole setup that goes on at every question and declines the offers, and
 // what it leaves in the transcript.
 const char kWalkAnswers[] = "100 CONTINUE\n800 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n";
-const Lines kWalkTranscript = {"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1200 CANCEL",
-                               "dialog 1400 CANCEL",  "dialog 700 CONTINUE", "exit 0"};
+// The install sequence's own lines follow the option dialog.
+const Lines kWalkTranscript =
+    wizard_testing::WithInstall({"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1200 CANCEL",
+                                 "dialog 1400 CANCEL", "dialog 700 CONTINUE", "exit 0"},
+                                wizard_testing::FreshInstallLines(7));
+
+// The small distribution in a host directory.
+void WriteDistribution(const std::string &hostDir) {
+  WriteHostFile(hostDir + "/setup.inf", testing_support::SmallSetupInf());
+  for (const std::string &file : testing_support::SmallDistributionFiles())
+    WriteHostFile(hostDir + "/" + file, "contents of " + file);
+}
 
 TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
   SystemSession session;
@@ -186,18 +197,21 @@ TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
 
 TEST(SetupProgram, StartsFromADriveRootAndFromOutsideTheMachine) {
   SystemSession session;
-  session.Image().WriteFile("drive_c/setup.inf", testing_support::SmallSetupInf());
+  wizard_testing::AddPostScriptModules(session);
+  WriteDistribution(session.Image().HostPath("drive_c"));
   RunResult run = session.RunSetup(kWalkAnswers, session.Image().HostPath("drive_c"));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(session.Transcript(), kWalkTranscript);
 
-  session.ClearTranscript();
+  // A machine of its own: on the first one this would be an upgrade.
+  SystemSession other;
+  wizard_testing::AddPostScriptModules(other);
   std::string floppy = MakeTempDir("floppy-");
-  WriteHostFile(floppy + "/setup.inf", testing_support::SmallSetupInf());
-  run = session.RunSetup(kWalkAnswers, floppy);
+  WriteDistribution(floppy);
+  run = other.RunSetup(kWalkAnswers, floppy);
   RemoveTree(floppy);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), kWalkTranscript);
+  EXPECT_EQ(other.Transcript(), kWalkTranscript);
 }
 
 TEST(SetupProgram, MissingOrMalformedSetupFileIsFatal) {
@@ -242,6 +256,7 @@ TEST(SetupProgram, IncompleteRegistryLibraryEndsSilently) {
   EXPECT_EQ(required.Transcript(), Lines({"exit 0"}));
 
   SystemSession optional("[faults]\nGetProcAddress#12 = 127\n");
+  wizard_testing::AddPostScriptModules(optional);
   run = optional.RunSetup(kWalkAnswers);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(optional.Transcript(), kWalkTranscript);

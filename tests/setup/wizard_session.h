@@ -45,6 +45,35 @@ inline void AddOfferedPrograms(testing_support::SystemSession &session) {
   session.Image().WriteFile("drive_c/WINNT35/system32/winhlp32.exe", "MZ");
 }
 
+// The PostScript driver modules in the root of each environment's printer-driver directory, where
+// the install sequence finds them without asking for the Windows NT distribution.
+inline void AddPostScriptModules(testing_support::SystemSession &session) {
+  for (const char *environment : {"w32x86", "w32alpha", "w32mips"})
+    for (const char *module : {"pscript.dll", "pscrptui.dll"})
+      session.Image().WriteFile(
+          std::string("drive_c/WINNT35/system32/spool/drivers/") + environment + "/" + module,
+          "MZ");
+}
+
+// What a fresh installation adds to the transcript when its copy list holds `files` files.
+inline Lines FreshInstallLines(int files) {
+  std::string n = std::to_string(files);
+  return {"copy " + n + " of " + n + " files", "sleep 1000", "dialog 1800", "dialog 1700",
+          "sleep 2000"};
+}
+const char kWindows95Refused[] =
+    "msgbox \"Install\" \"Installation on Windows95 is not yet supported\"";
+
+// The transcript `lines` with the install sequence's lines after the option dialog's CONTINUE.
+inline Lines WithInstall(Lines lines, const Lines &install) {
+  for (size_t i = lines.size(); i-- > 0;)
+    if (lines[i] == "dialog 800 CONTINUE") {
+      lines.insert(lines.begin() + static_cast<long>(i) + 1, install.begin(), install.end());
+      break;
+    }
+  return lines;
+}
+
 inline bool RestartKept(testing_support::SystemSession &session) {
   return session.Image().ReadFile("machine.ini").find("restart = yes") != std::string::npos;
 }

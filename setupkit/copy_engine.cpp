@@ -91,6 +91,10 @@ std::string GaugeBar(unsigned percent) {
 void ShowGauge(unsigned percent, const std::string &file) {
   g_gauge.percent = percent;
   if (!Showing()) return;
+  if (file.empty()) {
+    winsim::ConsoleStatus("Copying " + GaugeBar(percent));
+    return;
+  }
   std::string name = file.size() > 24 ? file.substr(0, 21) + "..." : file;
   winsim::ConsoleStatus("Copying " + GaugeBar(percent) + " " + name + "  (Ctrl-C stops)");
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "tools/image_restart.h"
@@ -86,6 +87,33 @@ void ListFiles(const std::string &root, const std::string &windowsRoot, std::ost
   });
   if (files.empty()) out << "  (no files)\n";
   for (const auto &[path, size] : files) out << "  " << path << "  " << size << " bytes\n";
+}
+
+// Program Manager's groups and items, as the Setup Toolkit records them in progman.ini beside
+// machine.ini: each group with its show command, each item as title, command line, icon file.
+void ShowProgramManager(const std::string &imageDir, std::ostream &out) {
+  out << "\nProgram Manager\n";
+  std::ifstream in(imageDir + "/progman.ini", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  winsim::IniFile ini;
+  if (!in || !ini.Parse(text.str(), false, nullptr, nullptr) || ini.Sections().empty()) {
+    out << "  (no groups)\n";
+    return;
+  }
+  for (const winsim::IniFile::Section &group : ini.Sections()) {
+    out << "  " << group.name;
+    for (const winsim::IniFile::Entry &e : group.entries)
+      if (winsim::EqualNoCase(e.key, "Show")) out << " (shown with " << e.value << ")";
+    out << "\n";
+    bool any = false;
+    for (const winsim::IniFile::Entry &e : group.entries)
+      if (winsim::EqualNoCase(e.key, "Item")) {
+        out << "    " << e.value << "\n";
+        any = true;
+      }
+    if (!any) out << "    (no items)\n";
+  }
 }
 
 }  // namespace
@@ -177,6 +205,8 @@ bool ShowImage(const std::string &imageDir, std::string *text, std::string *erro
     if (!status.empty() && status != "0") out << ", status " << status;
     out << "\n";
   }
+
+  ShowProgramManager(m.dir, out);
 
   uint32_t type;
   std::string data;

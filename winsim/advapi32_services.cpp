@@ -248,7 +248,9 @@ bool Fail(DWORD error) {
   return false;
 }
 
-void OnOpen() {
+}  // namespace
+
+void ServicesOnOpen() {
   ++g_generation;
   g_stopBegan.clear();
   g_spoolerLoaded.clear();
@@ -256,10 +258,6 @@ void OnOpen() {
     if (svc.state == "stop-pending") g_stopBegan[Upper(svc.name)] = NowMs();
   UpdateSpoolerFiles();
 }
-
-const bool g_registered = (AddOpenHook(OnOpen), true);
-
-}  // namespace
 
 size_t OpenServiceHandleCount() {
   size_t count = 0;

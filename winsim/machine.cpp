@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "winsim/registry_store.h"
+#include "winsim/services.h"
 
 namespace winsim {
 namespace {
@@ -324,7 +325,8 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   g_machine = std::move(m);
 
   // The current directory: inside a drive it is seen by that drive's letter, elsewhere as the
-  // root of drive A:.
+  // root of drive A: (the floppy the setup is started from). An image that maps A: itself keeps
+  // it; the directory is then the first letter the image leaves free.
   std::string cwd = options.hostCwd;
   if (cwd.empty()) {
     char buf[4096];
@@ -335,11 +337,14 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   if (WindowsPathOf(cwd, &win)) {
     g_machine->currentDir = win;
   } else {
-    g_machine->drives['A'] = cwd;
-    g_machine->currentDir = "A:\\";
+    char letter = 'A';
+    while (letter < 'Z' && g_machine->drives.count(letter)) ++letter;
+    g_machine->drives[letter] = cwd;
+    g_machine->currentDir = std::string(1, letter) + ":\\";
   }
   g_realStart = std::chrono::steady_clock::now();
   for (OpenHook hook : Hooks()) hook();
+  ServicesOnOpen();
   return true;
 }
 

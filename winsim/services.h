@@ -29,6 +29,11 @@ size_t OpenServiceHandleCount();
 // after it has registered a new monitor while running.
 void RefreshSpoolerLoadedFiles();
 
+// Run by OpenMachine: services found stop-pending begin their stop now, and the spooler's
+// files are loaded. Called directly (not as an open hook) so that every program that opens a
+// machine has its services, whether or not it calls a service function itself.
+void ServicesOnOpen();
+
 }  // namespace winsim
 
 #endif

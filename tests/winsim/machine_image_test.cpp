@@ -106,6 +106,15 @@ TEST(MachineImage, WorkingDirectoryIsSeenByItsDriveOrAsDriveA) {
   image.Open(outside);
   EXPECT_EQ(winsim::M().currentDir, "A:\\");
   EXPECT_EQ(winsim::M().drives.at('A'), outside);
+  winsim::CloseMachine();
+
+  // An image that maps A: itself keeps it; the directory takes the next free letter.
+  TestImage floppy("[drives]\nC = drive_c\nA = floppy\n");
+  floppy.WriteFile("floppy/disk1.txt", "");
+  floppy.Open(outside);
+  EXPECT_EQ(winsim::M().drives.at('A'), floppy.Dir() + "/floppy");
+  EXPECT_EQ(winsim::M().currentDir, "B:\\");
+  EXPECT_EQ(winsim::M().drives.at('B'), outside);
   testing_support::RemoveTree(outside);
 }
 

@@ -14,6 +14,7 @@
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "system_session.h"
+#include "wizard_session.h"
 
 using ::testing::ExitedWithCode;
 using testing_support::RunResult;
@@ -198,6 +199,17 @@ TEST(SetupProgram, DriverDirectoryFailureEndsTheBuiltSetup) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(session.Transcript(),
             Lines({"dialog 100 CONTINUE", "error \"PPD path string too small\"",
+                   "dialog 2300 CONTINUE", "exit 0"}));
+}
+
+TEST(SetupProgram, QuitDuringTheCopyEndsTheBuiltSetupWithTheQuitCode) {
+  // The machine's [faults] rule stands for the user who stops the copy.
+  SystemSession session("[faults]\nGrcCopyFilesInCopyList = 48\n");
+  wizard_testing::AddPostScriptModules(session);
+  RunResult run = session.RunSetup("100 CONTINUE\n800 CONTINUE\n2300 CONTINUE\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(session.Transcript(),
+            Lines({"dialog 100 CONTINUE", "dialog 800 CONTINUE", "error \"Error code = 1025\"",
                    "dialog 2300 CONTINUE", "exit 0"}));
 }
 

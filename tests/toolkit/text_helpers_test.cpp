@@ -52,6 +52,8 @@ TEST_F(TextHelpers, DirectoryWithoutDriveTakesTheSourceDrive) {
   EXPECT_EQ(Dir(WindowsDirPath, 11), "D:\\WINNT35\\");       // exactly fits
   EXPECT_EQ(AskSystemDirElsewhere(), 1);
 
+  winsim::M().windowsDir = "C:\\WINNT35";
+  EXPECT_EQ(Dir(WindowsDirPath), "C:\\WINNT35\\");  // its own drive: as it comes
   winsim::M().windowsDir = "C:\\";
   EXPECT_EQ(Dir(WindowsDirPath), "C:\\");
   EXPECT_EQ(AskSystemDirElsewhere(), 0);

@@ -40,7 +40,8 @@ BOOL WINAPI FRestoreCursor(HCURSOR hcurPrev);
 void WINAPI TerminateFrame(void);
 BOOL WINAPI FSetAbout(LPCSTR szAbout1, LPCSTR szAbout2); /* the two lines of the About box */
 BOOL WINAPI FSetBeepingMode(BOOL fBeep); /* beep with each message; answers the previous mode */
-BOOL WINAPI FSetSilent(BOOL fSilent);    /* no gauge or billboards; answers the previous mode */
+/* Silent: no gauge or billboards (a failure is still told); answers the previous mode. */
+BOOL WINAPI FSetSilent(BOOL fSilent);
 
 /* MSCOMSTF: setup file, symbols, lists. Lengths answered are full lengths without the
  * terminator; a length of the buffer size or more means the value did not fit. */

@@ -144,15 +144,6 @@ TEST_F(Detection, AMachineThatRecordedNothingHasNoPortsNorProcessorName) {
   EXPECT_STREQ(name, "");
 }
 
-TEST_F(Detection, OtherProcessorIdentifiersAreReportedAsTheyStand) {
-  TestImage image("", Hardware("[HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\"
-                               "CentralProcessor\\0]\r\n\"Identifier\"=\"R4000\"\r\n\r\n"));
-  image.Open();
-  char name[32];
-  ASSERT_TRUE(FGetProcessorType("", 0, name, sizeof name));
-  EXPECT_STREQ(name, "R4000");
-}
-
 TEST_F(Detection, VersionDateAndSizeAreReadFromTheFile) {
   TestImage image;
   image.WriteFile("drive_c/APP/graph.exe", Versioned(3, 10, 0, 103));
@@ -315,15 +306,6 @@ TEST_F(Detection, DriverInConfigLooksAtTheDeviceLinesOfConfigSys) {
   EXPECT_FALSE(FIsDriverInConfig("HIMEM.EXE"));
   EXPECT_FALSE(FIsDriverInConfig("/TESTMEM:OFF"));
   EXPECT_FALSE(FIsDriverInConfig(""));
-}
-
-TEST_F(Detection, InjectedFaultsFailTheQuery) {
-  TestImage image(std::string(testing_support::kDefaultMachine) +
-                  "[faults]\nFIsValidDrive = 5\nCbGetEnvVariableValue = 5\n");
-  image.Open();
-  EXPECT_FALSE(FIsValidDrive(3));
-  char value[16];
-  EXPECT_GE(CbGetEnvVariableValue("windir", value, sizeof value), static_cast<int>(sizeof value));
 }
 
 TEST(ErrorHandler, TellsTheUserWhichStepFailed) {

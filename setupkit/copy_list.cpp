@@ -261,7 +261,8 @@ LONG WINAPI LcbGetCopyListCost(LPCSTR szExtraList, LPCSTR szCostList, LPCSTR szN
   }
   if (Given(szCostList) && !SetListSymbol(szCostList, costs)) return -1;
   if (Given(szNeedList) && !SetListSymbol(szNeedList, needs)) return -1;
-  return total > LONG_MAX ? LONG_MAX : static_cast<LONG>(total);
+  // The answer is a 32-bit LONG: a larger cost is answered as the largest it can hold.
+  return total > INT32_MAX ? INT32_MAX : static_cast<LONG>(total);
 }
 
 BOOL WINAPI FMakeListInfSectionField(LPCSTR szSymbol, LPCSTR szSection, USHORT iField) {

@@ -1,6 +1,7 @@
 // The copy list and the copy engine on a machine image: what lands where, with which date, and
 // how each failure is told to the user before the engine answers it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <windows.h>
 #include <sys/stat.h>
@@ -214,6 +215,13 @@ TEST_F(CopyEngine, SingleLinesSpecialFilesCostAndDump) {
             "C:\\DIST\\PR12.PPD -> C:\\PPD\\x.ppd (20 bytes)\r\n");
   EXPECT_EQ(Copy(), grcOkay);
   EXPECT_EQ(Image().ReadFile("drive_c/PPD/x.ppd"), "contents of PR12.PPD");
+
+  // A cost beyond what a 32-bit LONG holds is answered as its largest value, never wrapped.
+  ResetCopyList();
+  ASSERT_EQ(truncate(Image().HostPath("drive_c/DIST/PR12.PPD").c_str(), 3LL << 30), 0);
+  ASSERT_TRUE(
+      FAddSectionKeyFileToCopyList("PPD Files", "Norvale PageRelay 12", "C:\\DIST", "C:\\BIG"));
+  EXPECT_EQ(LcbGetCopyListCost(nullptr, nullptr, nullptr), INT32_MAX);
 }
 
 TEST_F(CopyEngine, SingleFileCopyTellsTheUserOnlyWhenAsked) {

@@ -188,27 +188,6 @@ std::string FixedFileInfoBytes(const FixedFileInfo &info) {
   return bytes;
 }
 
-bool ParseFileVersion(const std::string &text, uint32_t *ms, uint32_t *ls) {
-  uint32_t parts[4] = {0, 0, 0, 0};
-  size_t part = 0, digits = 0;
-  for (char c : text) {
-    if (c == '.') {
-      if (digits == 0 || ++part == 4) return false;
-      digits = 0;
-    } else if (c >= '0' && c <= '9') {
-      parts[part] = parts[part] * 10 + static_cast<uint32_t>(c - '0');
-      if (parts[part] > 0xFFFF) return false;
-      ++digits;
-    } else {
-      return false;
-    }
-  }
-  if (digits == 0) return false;
-  *ms = parts[0] << 16 | parts[1];
-  *ls = parts[2] << 16 | parts[3];
-  return true;
-}
-
 std::string VersionedBinary(const std::string &note, size_t size, uint32_t ms, uint32_t ls,
                             uint32_t fileType) {
   std::string data = "MZ";

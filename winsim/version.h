@@ -33,11 +33,8 @@ bool ReadFixedFileInfo(const std::string &bytes, FixedFileInfo *info);
 // The 52 bytes of a VS_FIXEDFILEINFO.
 std::string FixedFileInfoBytes(const FixedFileInfo &info);
 
-// Parses "a.b.c.d" (missing parts are 0) into the two version words.
-bool ParseFileVersion(const std::string &text, uint32_t *ms, uint32_t *ls);
-
 // A placeholder binary of `size` bytes (at least the header and the block) that carries the
-// version "a.b.c.d" in a VS_FIXEDFILEINFO at a 4-byte aligned offset.
+// file version ms.ls in a VS_FIXEDFILEINFO at a 4-byte aligned offset.
 std::string VersionedBinary(const std::string &note, size_t size, uint32_t ms, uint32_t ls,
                             uint32_t fileType = 2);
 

@@ -175,14 +175,6 @@ TEST(DriverStaging, Nt31LooksAtTheRootOnlyAndInstallsFromTheSetupPath) {
   for (const char *name : {"pscript.dll", "pscrptui.dll", "pscript.hlp"})
     EXPECT_EQ(s.Root(name), Module(std::string("cd/") + name)) << name;
   EXPECT_EQ(s.session.Transcript(), Lines{"dialog 1100 CONTINUE"});
-
-  // Both present: nothing asked, version 1.
-  Staging present;
-  present.PutModules(kRoot, "root");
-  present.Open("", false);
-  EXPECT_EQ(present.Run(&version), STATUS_CODE_SUCCESS);
-  EXPECT_EQ(version, 1u);
-  EXPECT_TRUE(present.session.Transcript().empty());
 }
 
 TEST(DriverStaging, MissingModuleBringsTheNoticeAndThePathDialogBackWithTheLastPath) {
@@ -288,20 +280,6 @@ TEST(DriverStaging, DistributionPathThatCannotBeReadEndsTheSetup) {
     EXPECT_EQ(s.session.Transcript(),
               Lines({std::string("error \"") + c.error + "\"", "dialog 2300 CONTINUE", "exit 0"}));
   }
-}
-
-TEST(DriverStaging, PathValueWithoutTerminatorThatFitsIsTakenWhole) {
-  Staging s;
-  s.PutModules("drive_d/I386", "cd");
-  s.Open("1100 CONTINUE\n");
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Setup", 0, KEY_ALL_ACCESS, &key), 0);
-  RegSetValueExA(key, "WinntPath", 0, REG_SZ, (const BYTE *)"D:\\I386", 7);
-  RegCloseKey(key);
-  DWORD version;
-  EXPECT_EQ(s.Run(&version), STATUS_CODE_SUCCESS);
-  EXPECT_EQ(setupkit::GetSymbol(SYM_EDIT_TEXT_IN), "D:\\I386");
-  EXPECT_EQ(s.Root("pscript.dll"), Module("cd/pscript.dll"));
 }
 
 }  // namespace

@@ -68,16 +68,6 @@ TEST(FileVersion, BlockIsFoundInTheBytesAndVersionsParse) {
   // A signature without the structure version that follows it is a chance match.
   EXPECT_FALSE(
       winsim::ReadFixedFileInfo(std::string("\xBD\x04\xEF\xFE", 4) + std::string(60, 'x'), &info));
-
-  uint32_t ms = 0, ls = 0;
-  EXPECT_TRUE(winsim::ParseFileVersion("3.50.807.1", &ms, &ls));
-  EXPECT_EQ(ms, Ms(3, 50));
-  EXPECT_EQ(ls, Ms(807, 1));
-  EXPECT_TRUE(winsim::ParseFileVersion("4", &ms, &ls));
-  EXPECT_EQ(ms, Ms(4, 0));
-  EXPECT_EQ(ls, 0u);
-  for (const char *bad : {"", "3.", "3..1", "1.2.3.4.5", "70000", "3.x"})
-    EXPECT_FALSE(winsim::ParseFileVersion(bad, &ms, &ls)) << bad;
 }
 
 TEST_F(VerInstall, NewFileOrNewerVersionIsInstalledWithNothingLeftBehind) {
@@ -159,34 +149,6 @@ TEST_F(VerInstall, FailuresBeforeAnyCopyLeaveNothing) {
   EXPECT_EQ(Install(), VIF_MISMATCH | VIF_SRCOLD | VIF_BUFFTOOSMALL);
   EXPECT_EQ(tmpLen_, std::string("VER1234.TMP").size() + 1);
   EXPECT_EQ(DestNames(), std::vector<std::string>{"m.dll"});
-}
-
-TEST_F(VerInstall, OlderCopyInTheCurrentDirectoryGoesUnlessKept) {
-  PutSource(Dll(3, 50));
-  image_.WriteFile("drive_c/OLD/m.dll", Dll(3, 10));
-  EXPECT_EQ(Install(VIFF_DONTDELETEOLD, "C:\\OLD"), 0u);
-  EXPECT_TRUE(image_.Exists("drive_c/OLD/m.dll"));
-  EXPECT_EQ(Install(0, "C:\\OLD"), 0u);
-  EXPECT_FALSE(image_.Exists("drive_c/OLD/m.dll"));
-  EXPECT_EQ(Install(0, "C:\\DEST"), 0u) << "the destination itself is not the old copy";
-  EXPECT_EQ(Dest(), Dll(3, 50));
-}
-
-TEST(VerInstallFault, InjectedErrorBecomesItsResultBit) {
-  const struct {
-    const char *error;
-    DWORD bits;
-  } cases[] = {{"112", VIF_OUTOFSPACE},  {"5", VIF_ACCESSVIOLATION},   {"8", VIF_OUTOFMEMORY},
-               {"2", VIF_CANNOTREADSRC}, {"32", VIF_SHARINGVIOLATION}, {"1117", VIF_CANNOTCREATE}};
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.error);
-    TestImage image("[drives]\nC = drive_c\n[faults]\nVerInstallFileA = " + std::string(c.error) +
-                    "\n");
-    image.Open();
-    char tmp[MAX_PATH] = "";
-    UINT len = MAX_PATH;
-    EXPECT_EQ(VerInstallFileA(0, "a", "a", "C:\\", "C:\\", "", tmp, &len), c.bits);
-  }
 }
 
 }  // namespace

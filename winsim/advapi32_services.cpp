@@ -41,7 +41,8 @@ unsigned g_generation = 0;
 
 // Run-time facts of the open machine: when each stop-pending service began its stop, and the
 // files that the spooler has loaded.
-std::map<std::string, uint64_t> g_stopBegan;  // upper-cased name -> NowMs at the stop request
+std::map<std::string, uint64_t> g_stopBegan;   // upper-cased name -> NowMs at the stop request
+std::map<std::string, uint64_t> g_startBegan;  // upper-cased name -> NowMs at the start request
 std::set<std::string> g_spoolerLoaded;
 
 ServiceConfig *FindService(const std::string &name) {
@@ -148,6 +149,10 @@ void SetState(ServiceConfig &svc, const std::string &state) {
     g_stopBegan[Upper(svc.name)] = NowMs();
   else
     g_stopBegan.erase(Upper(svc.name));
+  if (state == "start-pending")
+    g_startBegan[Upper(svc.name)] = NowMs();
+  else
+    g_startBegan.erase(Upper(svc.name));
   SetMachineValue(SectionOf(svc), "state", state);
   if (EqualNoCase(svc.name, kSpooler)) UpdateSpoolerFiles();
 }
@@ -159,9 +164,14 @@ uint64_t StopElapsed(const ServiceConfig &svc) {
 }
 
 // Brings a service's state up to the clock: a stop that has run its time is over.
+// A start is over as soon as any time has passed after it.
 void Progress(ServiceConfig &svc) {
   if (svc.state == "stop-pending" && !svc.hang && StopElapsed(svc) >= svc.stopMs)
     SetState(svc, "stopped");
+  if (svc.state == "start-pending") {
+    auto it = g_startBegan.find(Upper(svc.name));
+    if (it == g_startBegan.end() || NowMs() > it->second) SetState(svc, "running");
+  }
 }
 
 void ProgressAll() {
@@ -253,9 +263,12 @@ bool Fail(DWORD error) {
 void ServicesOnOpen() {
   ++g_generation;
   g_stopBegan.clear();
+  g_startBegan.clear();
   g_spoolerLoaded.clear();
-  for (const ServiceConfig &svc : M().services)
+  for (const ServiceConfig &svc : M().services) {
     if (svc.state == "stop-pending") g_stopBegan[Upper(svc.name)] = NowMs();
+    if (svc.state == "start-pending") g_startBegan[Upper(svc.name)] = NowMs();
+  }
   UpdateSpoolerFiles();
 }
 
@@ -263,6 +276,10 @@ size_t OpenServiceHandleCount() {
   size_t count = 0;
   for (const auto &entry : g_handles) count += entry.second.generation == g_generation;
   return count;
+}
+
+void ServicesProgress() {
+  if (MachineOpen()) ProgressAll();
 }
 
 void RefreshSpoolerLoadedFiles() {

@@ -421,11 +421,12 @@ uint64_t NowMs() {
 }
 
 void AdvanceClock(uint32_t ms) {
-  if (g_machine && g_machine->virtualClock) {
+  if (g_machine && g_machine->virtualClock)
     g_machine->clockMs += ms;
-    return;
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  // Services move on while the program waits.
+  ServicesProgress();
 }
 
 void Transcript(const std::string &line) {

@@ -9,8 +9,9 @@
 //   one per full wait hint. With hang = yes the stop never ends and the checkpoint stays at 1.
 // - A start request puts a stopped service into start-pending. The first status report that
 //   sees it start-pending (a query, a stop request, an enumeration) says so, and the service is
-//   running from then on; anything else that needs it (a dependent's start, a client of the
-//   spooler) finds it running at once, as a client that waits for the service would.
+//   running from then on, as it is once any time has passed on the clock; anything else that
+//   needs it (a dependent's start, a client of the spooler) finds it running at once, as a
+//   client that waits for the service would.
 // - Each state reached is written to machine.ini at once. A service found stop-pending when the
 //   image is opened has begun its stop at that moment.
 #ifndef WINSIM_SERVICES_H
@@ -33,6 +34,10 @@ void RefreshSpoolerLoadedFiles();
 // files are loaded. Called directly (not as an open hook) so that every program that opens a
 // machine has its services, whether or not it calls a service function itself.
 void ServicesOnOpen();
+
+// Run whenever the clock advances: services move on by the clock (a stop that has run its
+// time is over, a start is over), and the image records where they are.
+void ServicesProgress();
 
 }  // namespace winsim
 

@@ -109,6 +109,14 @@ TEST(Services, StopRunsItsTimeWithAdvancingCheckpointAndIsKeptInTheImage) {
   EXPECT_EQ(Query(spooler).dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
   EXPECT_EQ(Query(spooler).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(StateOnDisk(image, "Spooler"), "running");
+
+  // Services move on while the program waits, asked or not: the image holds where they are.
+  ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+  Sleep(2500);
+  EXPECT_EQ(StateOnDisk(image, "Spooler"), "stopped");
+  ASSERT_TRUE(StartServiceA(spooler, 0, nullptr));
+  Sleep(1);
+  EXPECT_EQ(StateOnDisk(image, "Spooler"), "running");
   CloseServiceHandle(spooler);
 }
 

@@ -177,6 +177,19 @@ TEST_F(SetupState, StoppedSpoolerIsStartedOnWindowsNt35Only) {
   EXPECT_EQ(transcript[0], "dialog 5300");
   EXPECT_TRUE(setupkit::DialogStack().empty());
   EXPECT_EQ(setupkit::WaitCursorCount(), 0);
+
+  // A spooler that is starting counts as running: nothing is shown or started.
+  ASSERT_EQ(stopSpooler(&dependents), 9);
+  freeSpoolerDependents(&dependents);
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_START);
+  ASSERT_TRUE(StartServiceA(spooler, 0, nullptr));
+  CloseServiceHandle(spooler);
+  CloseServiceHandle(manager);
+  ASSERT_EQ(winsim::M().services[0].state, "start-pending");
+  session_.ClearTranscript();
+  startStoppedSpooler();
+  EXPECT_TRUE(session_.Transcript().empty());
 }
 
 TEST(SetupStateFaults, SpoolerThatDoesNotStartIsFatal) {

@@ -43,44 +43,6 @@ struct Group {
   std::vector<Item> items;
 };
 
-std::string Quoted(const std::string &text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// Quoted fields separated by commas, as Quoted writes them.
-std::vector<std::string> Fields(const std::string &text) {
-  std::vector<std::string> fields;
-  std::string current;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        current += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        current += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.push_back(current);
-      current.clear();
-    } else if (c != ' ' && c != '\t') {
-      current += c;
-    }
-  }
-  fields.push_back(current);
-  return fields;
-}
-
 bool Load(std::vector<Group> *groups) {
   groups->clear();
   std::string text;
@@ -94,11 +56,11 @@ bool Load(std::vector<Group> *groups) {
     group.name = s.name;
     for (const winsim::IniFile::Entry &e : s.entries) {
       if (winsim::EqualNoCase(e.key, "File")) {
-        group.file = Fields(e.value)[0];
+        group.file = winsim::SplitQuotedFields(e.value)[0];
       } else if (winsim::EqualNoCase(e.key, "Show")) {
         group.show = std::atoi(e.value.c_str());
       } else if (winsim::EqualNoCase(e.key, "Item")) {
-        std::vector<std::string> f = Fields(e.value);
+        std::vector<std::string> f = winsim::SplitQuotedFields(e.value);
         f.resize(3);
         group.items.push_back(Item{f[0], f[1], f[2]});
       }
@@ -112,11 +74,11 @@ bool Save(const std::vector<Group> &groups) {
   std::string text = std::string(kHeader) + "\r\n";
   for (const Group &g : groups) {
     text += "\r\n[" + g.name + "]\r\n";
-    if (!g.file.empty()) text += "File = " + Quoted(g.file) + "\r\n";
+    if (!g.file.empty()) text += "File = " + winsim::QuoteField(g.file) + "\r\n";
     if (g.show) text += "Show = " + std::to_string(g.show) + "\r\n";
     for (const Item &i : g.items)
-      text +=
-          "Item = " + Quoted(i.title) + ", " + Quoted(i.command) + ", " + Quoted(i.icon) + "\r\n";
+      text += "Item = " + winsim::QuoteField(i.title) + ", " + winsim::QuoteField(i.command) +
+              ", " + winsim::QuoteField(i.icon) + "\r\n";
   }
   return winsim::WriteFileAtomically(ProgManRecordPath(), text);
 }

@@ -17,6 +17,8 @@
 #include <memory>
 #include <sstream>
 
+#include "tools/image_open.h"
+#include "winsim/ini_file.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
 
@@ -183,41 +185,6 @@ void ReadFacts(Snapshot &s) {
 
 // ---- Program Manager record ------------------------------------------------------------------
 
-// Quoted fields separated by commas, a quote inside a field doubled.
-std::vector<std::string> Fields(const std::string &text) {
-  std::vector<std::string> fields;
-  std::string current;
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        current += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        current += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.push_back(current);
-      current.clear();
-    } else if (c != ' ' && c != '\t') {
-      current += c;
-    }
-  }
-  fields.push_back(current);
-  return fields;
-}
-
-std::string Quoted(const std::string &text) {
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
 void ReadProgramManager(Snapshot &s) {
   std::ifstream in(s.dir + "/progman.ini", std::ios::binary);
   if (!in) return;  // no group made yet
@@ -230,12 +197,12 @@ void ReadProgramManager(Snapshot &s) {
     group.name = section.name;
     for (const winsim::IniFile::Entry &e : section.entries) {
       if (winsim::EqualNoCase(e.key, "Item")) {
-        std::vector<std::string> f = Fields(e.value);
+        std::vector<std::string> f = winsim::SplitQuotedFields(e.value);
         f.resize(3);
         group.items.push_back(ProgItem{f[0], f[1], f[2]});
       } else {
         std::string value = e.value;
-        if (winsim::EqualNoCase(e.key, "File")) value = Fields(e.value)[0];
+        if (winsim::EqualNoCase(e.key, "File")) value = winsim::SplitQuotedFields(e.value)[0];
         group.settings.emplace_back(e.key, value);
       }
     }
@@ -244,12 +211,8 @@ void ReadProgramManager(Snapshot &s) {
 }
 
 bool Load(const std::string &imageDir, const char *which, Snapshot *s, std::string *error) {
-  winsim::OpenOptions options;
-  options.imageDir = imageDir;
-  options.hostCwd = imageDir;
-  options.virtualClock = true;
   winsim::ImageError imageError;
-  if (!winsim::OpenMachine(options, &imageError)) {
+  if (!winsim::OpenMachine(ImageOpenOptions(imageDir), &imageError)) {
     *error = std::string("image ") + which + ": " + imageError.Text();
     return false;
   }
@@ -529,7 +492,7 @@ void CompareFiles(const Snapshot &a, const Snapshot &b, Comparison *c) {
 // -- Program Manager
 
 std::string ItemState(const ProgItem &item) {
-  return Quoted(item.command) + ", " + Quoted(item.icon);
+  return winsim::QuoteField(item.command) + ", " + winsim::QuoteField(item.icon);
 }
 
 void WholeGroup(const ProgGroup &g, Change change, Comparison *c) {
@@ -758,14 +721,16 @@ std::string FormatComparison(const Comparison &comparison) {
               << "\n";
         break;
       case Subject::Group:
-        out << "  " << mark << " group " << Quoted(d.where) << "\n";
+        out << "  " << mark << " group " << winsim::QuoteField(d.where) << "\n";
         heading = d.where;
         break;
       case Subject::GroupSetting:
       case Subject::Item: {
-        if (!winsim::EqualNoCase(heading, d.where)) out << "  group " << Quoted(d.where) << "\n";
+        if (!winsim::EqualNoCase(heading, d.where))
+          out << "  group " << winsim::QuoteField(d.where) << "\n";
         heading = d.where;
-        std::string label = d.subject == Subject::Item ? "item " + Quoted(d.name) : d.name;
+        std::string label =
+            d.subject == Subject::Item ? "item " + winsim::QuoteField(d.name) : d.name;
         if (d.change == Change::Changed)
           out << "      " << mark << " " << label << ": " << d.after << "  (was " << d.before
               << ")\n";

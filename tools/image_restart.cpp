@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 
+#include "tools/image_open.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
 
@@ -299,10 +300,7 @@ std::vector<PendingRename> PendingRenamesOfOpenMachine(bool *present, std::strin
 
 RestartOutcome ApplyRestart(const std::string &imageDir, std::vector<std::string> *log,
                             std::string *error) {
-  winsim::OpenOptions options;
-  options.imageDir = imageDir;
-  options.hostCwd = imageDir;
-  options.virtualClock = true;
+  winsim::OpenOptions options = ImageOpenOptions(imageDir);
   winsim::ImageError imageError;
   bool opened = winsim::OpenMachine(options, &imageError);
   if (opened) {

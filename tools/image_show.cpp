@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/image_open.h"
 #include "tools/image_restart.h"
 #include "tools/profile.h"
 #include "winsim/machine.h"
@@ -119,12 +120,8 @@ void ShowProgramManager(const std::string &imageDir, std::ostream &out) {
 }  // namespace
 
 bool ShowImage(const std::string &imageDir, std::string *text, std::string *error) {
-  winsim::OpenOptions options;
-  options.imageDir = imageDir;
-  options.hostCwd = imageDir;
-  options.virtualClock = true;
   winsim::ImageError imageError;
-  if (!winsim::OpenMachine(options, &imageError)) {
+  if (!winsim::OpenMachine(ImageOpenOptions(imageDir), &imageError)) {
     *error = imageError.Text();
     return false;
   }

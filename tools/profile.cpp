@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/image_open.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
 
@@ -337,12 +338,8 @@ bool BuildImage(const Profile &profile, const std::string &imageDir, std::string
     return false;
   }
 
-  winsim::OpenOptions options;
-  options.imageDir = dir;
-  options.hostCwd = dir;
-  options.virtualClock = true;
   winsim::ImageError imageError;
-  if (!winsim::OpenMachine(options, &imageError)) {
+  if (!winsim::OpenMachine(ImageOpenOptions(dir), &imageError)) {
     *error = imageError.Text();
     return false;
   }

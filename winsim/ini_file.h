@@ -48,6 +48,12 @@ class IniFile {
   std::vector<Section> sections_;
 };
 
+// A text in double quotes, a quote inside doubled: one field of a line of quoted fields.
+std::string QuoteField(const std::string &text);
+// The fields of a line of them separated by commas, as QuoteField writes them; blanks outside
+// the quotes are dropped. Always at least one field.
+std::vector<std::string> SplitQuotedFields(const std::string &text);
+
 }  // namespace winsim
 
 #endif

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tools/image_open.h"
+#include "winsim/ini_file.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
 
@@ -19,12 +20,7 @@ namespace fs = std::filesystem;
 namespace image_tool {
 namespace {
 
-std::string Trim(const std::string &s) {
-  size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-  return s.substr(b, e - b);
-}
+using winsim::Trim;
 
 std::string Unquote(const std::string &s) {
   if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);

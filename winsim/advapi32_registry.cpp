@@ -304,6 +304,20 @@ void Adopt(RegKey &key) {
   }
 }
 
+// Creates the key below `base` (or finds it), saves the change, then hands out a handle to it.
+LONG CreateAndOpen(const Target &base, LPCSTR lpSubKey, DWORD dwOptions, uint32_t access,
+                   PHKEY phkResult, LPDWORD lpdwDisposition) {
+  Change change;
+  std::shared_ptr<RegKey> key;
+  DWORD disposition = 0;
+  LONG rc = CreatePath(base, lpSubKey, dwOptions, &change, &key, &disposition);
+  if (rc == ERROR_SUCCESS) rc = change.Commit();
+  if (rc != ERROR_SUCCESS) return rc;
+  *phkResult = NewHandle(key, access);
+  if (lpdwDisposition) *lpdwDisposition = disposition;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" {
@@ -344,15 +358,8 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
   Target base;
   LONG rc = Resolve(hKey, &base);
   if (rc != ERROR_SUCCESS) return rc;
-  Change change;
-  std::shared_ptr<RegKey> key;
-  DWORD disposition = 0;
-  rc = CreatePath(base, lpSubKey, dwOptions, &change, &key, &disposition);
-  if (rc == ERROR_SUCCESS) rc = change.Commit();
-  if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewHandle(key, MapAccess(samDesired));
-  if (lpdwDisposition) *lpdwDisposition = disposition;
-  return ERROR_SUCCESS;
+  return CreateAndOpen(base, lpSubKey, dwOptions, MapAccess(samDesired), phkResult,
+                       lpdwDisposition);
 }
 
 LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
@@ -365,13 +372,7 @@ LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
   }
-  Change change;
-  std::shared_ptr<RegKey> key;
-  rc = CreatePath(base, lpSubKey, 0, &change, &key, nullptr);
-  if (rc == ERROR_SUCCESS) rc = change.Commit();
-  if (rc != ERROR_SUCCESS) return rc;
-  *phkResult = NewHandle(key, KEY_ALL_ACCESS);
-  return ERROR_SUCCESS;
+  return CreateAndOpen(base, lpSubKey, 0, KEY_ALL_ACCESS, phkResult, nullptr);
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {

@@ -5,7 +5,6 @@
 #include "winsim/machine.h"
 
 namespace winsim {
-namespace {
 
 std::string Trim(const std::string &s) {
   size_t b = 0, e = s.size();
@@ -13,6 +12,8 @@ std::string Trim(const std::string &s) {
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
   return s.substr(b, e - b);
 }
+
+namespace {
 
 enum class LineKind { Blank, Comment, Section, Entry, Other };
 

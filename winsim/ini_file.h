@@ -48,6 +48,10 @@ class IniFile {
   std::vector<Section> sections_;
 };
 
+// The text without the blanks and tabs at either end, nor a carriage return at its end: a line
+// of an .ini file, or a name or value on it.
+std::string Trim(const std::string &s);
+
 // A text in double quotes, a quote inside doubled: one field of a line of quoted fields.
 std::string QuoteField(const std::string &text);
 // The fields of a line of them separated by commas, as QuoteField writes them; blanks outside

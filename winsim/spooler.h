@@ -18,6 +18,17 @@
 
 namespace winsim {
 
+// A printing environment the spooler knows: its name ("Windows NT x86") and the standard name of
+// its driver directory ("w32x86").
+struct PrintEnvironment {
+  const char *name;
+  const char *directory;
+};
+// The environment of that name, without regard to case, or null when the spooler knows none.
+const PrintEnvironment *FindPrintEnvironment(const std::string &name);
+
+// The environment of a machine with that processor (%PROCESSOR_ARCHITECTURE%).
+std::string PrintEnvironmentOfProcessor(const std::string &processor);
 // The environment that a null environment stands for: follows the machine's processor.
 std::string LocalPrintEnvironment();
 

@@ -27,15 +27,7 @@ namespace {
 
 const char kPrintKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
 
-struct Environment {
-  const char *name;
-  const char *directory;
-};
-const Environment kEnvironments[] = {
-    {"Windows NT x86", "w32x86"},
-    {"Windows NT Alpha_AXP", "w32alpha"},
-    {"Windows NT R4000", "w32mips"},
-};
+using Environment = PrintEnvironment;
 
 // ---- The spooler's own account ------------------------------------------------------------
 
@@ -194,10 +186,7 @@ bool LocalServer(LPCSTR name) {
 
 // The environment that a name stands for (null or empty: the local one), or null when unknown.
 const Environment *FindEnvironment(LPCSTR name) {
-  std::string wanted = (name && name[0]) ? name : LocalPrintEnvironment();
-  for (const Environment &env : kEnvironments)
-    if (EqualNoCase(env.name, wanted)) return &env;
-  return nullptr;
+  return FindPrintEnvironment((name && name[0]) ? name : LocalPrintEnvironment());
 }
 
 std::string EnvironmentKey(const Environment &env) {
@@ -333,11 +322,26 @@ size_t StringBytes(const PrinterRecord &record) {
 
 }  // namespace
 
-std::string LocalPrintEnvironment() {
-  std::string processor = Upper(M().processor);
-  if (processor == "ALPHA") return "Windows NT Alpha_AXP";
-  if (processor == "MIPS") return "Windows NT R4000";
+const PrintEnvironment *FindPrintEnvironment(const std::string &name) {
+  static const PrintEnvironment kEnvironments[] = {
+      {"Windows NT x86", "w32x86"},
+      {"Windows NT Alpha_AXP", "w32alpha"},
+      {"Windows NT R4000", "w32mips"},
+  };
+  for (const PrintEnvironment &env : kEnvironments)
+    if (EqualNoCase(env.name, name)) return &env;
+  return nullptr;
+}
+
+std::string PrintEnvironmentOfProcessor(const std::string &processor) {
+  std::string upper = Upper(processor);
+  if (upper == "ALPHA") return "Windows NT Alpha_AXP";
+  if (upper == "MIPS") return "Windows NT R4000";
   return "Windows NT x86";
+}
+
+std::string LocalPrintEnvironment() {
+  return PrintEnvironmentOfProcessor(M().processor);
 }
 
 size_t OpenPrinterHandleCount() {

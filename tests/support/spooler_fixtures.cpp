@@ -10,6 +10,7 @@
 
 #include "winsim/ini_file.h"
 #include "winsim/machine.h"
+#include "winsim/spooler.h"
 
 namespace testing_support {
 
@@ -17,21 +18,8 @@ const char kPrintRegistryPath[] = "SYSTEM\\CurrentControlSet\\Control\\Print";
 
 namespace {
 
-struct Environment {
-  const char *name;
-  const char *directory;
-};
-const Environment kEnvironments[] = {
-    {"Windows NT x86", "w32x86"},
-    {"Windows NT Alpha_AXP", "w32alpha"},
-    {"Windows NT R4000", "w32mips"},
-};
-
-const Environment *FindEnvironment(const std::string &name) {
-  for (const Environment &env : kEnvironments)
-    if (winsim::EqualNoCase(env.name, name)) return &env;
-  return nullptr;
-}
+using Environment = winsim::PrintEnvironment;
+using winsim::FindPrintEnvironment;
 
 // Splits a line into fields: blanks separate, double quotes keep blanks, \" and \\ escape.
 bool Fields(const std::string &line, std::vector<std::string> *fields, std::string *error) {
@@ -106,10 +94,7 @@ std::string RegQuote(const std::string &text) {
 
 bool DescribeSpooler(const std::string &description, const std::string &systemDir,
                      const std::string &processor, SpoolerFixture *fixture, std::string *error) {
-  std::string upper = winsim::Upper(processor);
-  const Environment *local = FindEnvironment(upper == "ALPHA"  ? "Windows NT Alpha_AXP"
-                                             : upper == "MIPS" ? "Windows NT R4000"
-                                                               : "Windows NT x86");
+  const Environment *local = FindPrintEnvironment(winsim::PrintEnvironmentOfProcessor(processor));
   std::vector<const Environment *> environments;
   auto useEnvironment = [&](const Environment *env) {
     for (const Environment *e : environments)
@@ -159,8 +144,8 @@ bool DescribeSpooler(const std::string &description, const std::string &systemDi
           version = value;
         else if (key == "data" && !value.empty())
           data = value;
-        else if (key == "environment" && FindEnvironment(value))
-          env = FindEnvironment(value);
+        else if (key == "environment" && FindPrintEnvironment(value))
+          env = FindPrintEnvironment(value);
         else
           return fail("bad driver option '" + f[i] + "'");
       }

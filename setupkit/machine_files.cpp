@@ -10,8 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
@@ -101,13 +99,7 @@ bool CreateMachineDirectory(const std::string &windowsPath, uint32_t *error) {
 bool ReadMachineFile(const std::string &host, std::string *content) {
   struct stat st;
   if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream in(host, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) return false;
-  *content = ss.str();
-  return true;
+  return winsim::ReadHostFile(host, content);
 }
 
 std::string ErrorText(uint32_t error) {

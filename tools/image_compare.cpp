@@ -186,12 +186,10 @@ void ReadFacts(Snapshot &s) {
 // ---- Program Manager record ------------------------------------------------------------------
 
 void ReadProgramManager(Snapshot &s) {
-  std::ifstream in(s.dir + "/progman.ini", std::ios::binary);
-  if (!in) return;  // no group made yet
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::string text;
+  if (!winsim::ReadHostFile(s.dir + "/progman.ini", &text)) return;  // no group made yet
   winsim::IniFile ini;
-  if (!ini.Parse(text.str(), false, nullptr, nullptr)) return;
+  if (!ini.Parse(text, false, nullptr, nullptr)) return;
   for (const winsim::IniFile::Section &section : ini.Sections()) {
     ProgGroup group;
     group.name = section.name;

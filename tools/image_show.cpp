@@ -94,11 +94,10 @@ void ListFiles(const std::string &root, const std::string &windowsRoot, std::ost
 // machine.ini: each group with its show command, each item as title, command line, icon file.
 void ShowProgramManager(const std::string &imageDir, std::ostream &out) {
   out << "\nProgram Manager\n";
-  std::ifstream in(imageDir + "/progman.ini", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::string text;
   winsim::IniFile ini;
-  if (!in || !ini.Parse(text.str(), false, nullptr, nullptr) || ini.Sections().empty()) {
+  if (!winsim::ReadHostFile(imageDir + "/progman.ini", &text) ||
+      !ini.Parse(text, false, nullptr, nullptr) || ini.Sections().empty()) {
     out << "  (no groups)\n";
     return;
   }

@@ -134,15 +134,6 @@ std::string PlaceholderBinary(const std::string &path, size_t size) {
   return data;
 }
 
-bool ReadFileBytes(const std::string &path, std::string *out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
-
 bool WriteFileBytes(const std::string &path, const std::string &content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
@@ -267,7 +258,7 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
           std::string from = fs::path(value).is_absolute() || profileDir.empty()
                                  ? value
                                  : profileDir + "/" + value;
-          if (value.empty() || !ReadFileBytes(from, &file.content))
+          if (value.empty() || !winsim::ReadHostFile(from, &file.content))
             return fail("copy = names a file that cannot be read: '" + value + "'");
         } else {
           return fail("a file line is 'size = N', 'copy = path' or '| text'");

@@ -10,14 +10,13 @@
 //                                               image
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tools/image_compare.h"
 #include "tools/image_restart.h"
 #include "tools/profile.h"
+#include "winsim/machine.h"
 
 namespace {
 
@@ -38,15 +37,13 @@ int main(int argc, char **argv) {
   std::string error;
 
   if (command == "create" && argc == 4) {
-    std::ifstream in(argv[2], std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!winsim::ReadHostFile(argv[2], &text)) {
       std::fprintf(stderr, "winsim-image: %s: the profile cannot be read\n", argv[2]);
       return 1;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     image_tool::Profile profile;
-    if (!image_tool::ParseProfile(text.str(), argv[2], &profile, &error) ||
+    if (!image_tool::ParseProfile(text, argv[2], &profile, &error) ||
         !image_tool::CreateImage(profile, argv[3], &error)) {
       std::fprintf(stderr, "winsim-image: %s\n", error.c_str());
       return 1;

@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
@@ -642,14 +640,12 @@ LONG WINAPI RegRestoreKeyA(HKEY hKey, LPCSTR lpFile, DWORD dwFlags) {
   std::string host;
   uint32_t error = 0;
   if (!winsim::ResolvePath(lpFile, &host, &error)) return static_cast<LONG>(error);
-  std::ifstream in(host, std::ios::binary);
-  if (!in || HostDirExists(host)) return ERROR_FILE_NOT_FOUND;
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::string text;
+  if (!winsim::ReadHostFile(host, &text) || HostDirExists(host)) return ERROR_FILE_NOT_FOUND;
 
   // The file is what RegSaveKeyA writes: its first key is the saved key, every other key lies
   // below it.
-  auto saved = winsim::ParseRegistry(text.str(), host, nullptr);
+  auto saved = winsim::ParseRegistry(text, host, nullptr);
   if (!saved || saved->sections.empty()) return ERROR_REGISTRY_CORRUPT;
   std::shared_ptr<RegKey> savedRoot = saved->sections[0].key;
   for (const winsim::RegSection &s : saved->sections)

@@ -28,15 +28,6 @@ std::vector<OpenHook> &Hooks() {
 }
 std::chrono::steady_clock::time_point g_realStart = std::chrono::steady_clock::now();
 
-bool ReadWholeFile(const std::string &path, std::string *out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *out = ss.str();
-  return true;
-}
-
 bool IsDirectory(const std::string &path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -88,7 +79,7 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
     return false;
   };
   std::string text;
-  if (!ReadWholeFile(JoinHost(m.dir, "machine.ini"), &text))
+  if (!ReadHostFile(JoinHost(m.dir, "machine.ini"), &text))
     return fail(0, "cannot be read: " + std::string(std::strerror(errno)));
   int line = 0;
   std::string message;
@@ -310,7 +301,7 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
 
   std::string regPath = m->dir + "/system.reg";
   std::string regText;
-  if (!ReadWholeFile(regPath, &regText)) {
+  if (!ReadHostFile(regPath, &regText)) {
     error->file = regPath;
     error->line = 0;
     error->message = "cannot be read: " + std::string(std::strerror(errno));
@@ -484,6 +475,15 @@ void SetFileLoaded(const std::string &hostPath, bool loaded) {
 
 bool IsFileLoaded(const std::string &hostPath) {
   return M().loadedFiles.count(hostPath) != 0;
+}
+
+bool ReadHostFile(const std::string &hostPath, std::string *content) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  *content = ss.str();
+  return true;
 }
 
 }  // namespace winsim

@@ -106,6 +106,10 @@ void CloseMachine();
 bool MachineOpen();
 Machine &M();  // the open machine; aborts when none is open
 
+// The whole content of a host file; false when it cannot be opened. A directory opens, and reads
+// as empty: a caller that wants a file tests for one first.
+bool ReadHostFile(const std::string &hostPath, std::string *content);
+
 // Durable saving: the new content is written to a new file and renamed over the old one.
 bool WriteFileAtomically(const std::string &hostPath, const std::string &content);
 bool SaveMachineIni();  // writes M().ini back

@@ -20,8 +20,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "winsim/machine.h"
 
@@ -48,16 +46,6 @@ std::string Join(const std::string &dir, const std::string &name) {
   if (dir.empty()) return name;
   char last = dir.back();
   return (last == '\\' || last == '/' || last == ':') ? dir + name : dir + "\\" + name;
-}
-
-bool ReadHostBytes(const std::string &host, std::string *bytes) {
-  std::ifstream in(host, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) return false;
-  *bytes = ss.str();
-  return true;
 }
 
 struct HostFile {
@@ -231,7 +219,7 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
   HostFile src;
   std::string srcBytes;
   if (!winsim::Locate(winsim::Join(srcDir, szSrcFileName), &src) || !src.exists || src.isDir ||
-      !winsim::ReadHostBytes(src.host, &srcBytes))
+      !winsim::ReadHostFile(src.host, &srcBytes))
     return VIF_CANNOTREADSRC;
 
   HostFile dir, dest;
@@ -253,14 +241,14 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
 
   DWORD result = 0;
   std::string destBytes;
-  if (dest.exists && !dest.isDir && !winsim::ReadHostBytes(dest.host, &destBytes))
+  if (dest.exists && !dest.isDir && !winsim::ReadHostFile(dest.host, &destBytes))
     result |= VIF_CANNOTREADDST;
   if (dest.isDir) result |= VIF_CANNOTREADDST;
 
   if (!(uFlags & VIFF_FORCEINSTALL) && dest.exists && !dest.isDir && !result) {
     winsim::FixedFileInfo destInfo, srcInfo;
     std::string tempBytes;
-    if (!winsim::ReadHostBytes(tempHost, &tempBytes)) tempBytes = srcBytes;
+    if (!winsim::ReadHostFile(tempHost, &tempBytes)) tempBytes = srcBytes;
     if (winsim::ReadFixedFileInfo(destBytes, &destInfo)) {
       if (!winsim::ReadFixedFileInfo(tempBytes, &srcInfo)) {
         result |= VIF_MISMATCH | VIF_SRCOLD;

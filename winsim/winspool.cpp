@@ -13,10 +13,8 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <vector>
 
 #include "winsim/machine.h"
@@ -208,15 +206,6 @@ std::string DriverDirectory(const Environment &env) {
 bool IsRegularFile(const std::string &hostPath) {
   struct stat st;
   return ::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool ReadHost(const std::string &hostPath, std::string *content) {
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *content = ss.str();
-  return static_cast<bool>(in) || in.eof();
 }
 
 std::string FileNamePart(const std::string &path) {
@@ -472,7 +461,7 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
     uint32_t error = 0;
     if (!ResolvePath(path, &sources[i], &error) || !IsRegularFile(sources[i]))
       return Fail(ERROR_FILE_NOT_FOUND);
-    if (!ReadHost(sources[i], &contents[i])) return Fail(ERROR_ACCESS_DENIED);
+    if (!ReadHostFile(sources[i], &contents[i])) return Fail(ERROR_ACCESS_DENIED);
   }
 
   // The files go into the version subdirectory, where the driver is loaded from.

@@ -157,20 +157,11 @@ void UpgradeNotice(void) {
 }
 
 void RestartOffer(void) {
-  for (;;) {
-    switch (AskDialog(DLG_RESTART_OFFER, PROC_INFO, 0, "")) {
-      case RESULT_CONTINUE:
-        /* The offer goes before the request: the system may shut down at once. */
-        PopDialogs(1);
-        if (!restartSystem()) RestartFailedNotice();
-        return;
-      case RESULT_CANCEL:
-        PopDialogs(1);
-        return;
-      default:
-        break;
-    }
-  }
+  int fAccepted;
+
+  /* The offer goes before the request: the system may shut down at once. */
+  ShowOffer(DLG_RESTART_OFFER, &fAccepted);
+  if (fAccepted && !restartSystem()) RestartFailedNotice();
 }
 
 void RestartFailedNotice(void) {

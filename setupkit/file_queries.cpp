@@ -41,18 +41,9 @@ namespace {
 const LONG kLongMax = 0x7FFFFFFF;
 
 const size_t kMaxPath = 259;
-const size_t kMaxName = 255;
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
-}
-
-bool LeadByte(unsigned char c) {
-  return IsDBCSLeadByte(c) != FALSE;
-}
-
-bool BadNameChar(unsigned char c) {
-  return c < 32 || std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos;
 }
 
 // The places where the path's separators stand, stepping over double-byte characters whole;
@@ -63,31 +54,8 @@ bool CheckFilePath(const std::string &path, std::vector<size_t> *separators) {
   if (!std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || !IsSeparator(path[2]))
     return false;
   separators->assign(1, 2);
-  size_t i = 3;
-  while (i < n) {
-    size_t length = 0;
-    bool onlyBlanks = true;
-    while (i < n && !IsSeparator(path[i])) {
-      unsigned char c = static_cast<unsigned char>(path[i]);
-      if (LeadByte(c)) {
-        if (i + 1 >= n) return false;  // a lead byte without its second byte
-        i += 2;
-        onlyBlanks = false;
-      } else {
-        if (BadNameChar(c)) return false;
-        if (c != ' ') onlyBlanks = false;
-        ++i;
-      }
-      ++length;
-    }
-    if (length == 0 || onlyBlanks || length > kMaxName) return false;
-    if (i < n) {
-      separators->push_back(i);
-      ++i;
-      if (i == n) return false;  // a directory, not a file
-    }
-  }
-  return true;
+  // A separator at the end would make it a directory, not a file.
+  return setupkit::CheckPathNames(path, 3, false, separators);
 }
 
 // A file or directory of the machine; false when the path names nothing there.

@@ -36,6 +36,13 @@ std::string ErrorText(uint32_t error);
 // character, not "." or "..". Double-byte characters of the machine's code page are stepped
 // over whole.
 bool PlainFileName(const std::string &name);
+// Checks the names of a full path from `start`, just past its "X:\": none empty or blanks only,
+// none above 255 characters (a double-byte character of the machine's code page stepped over
+// whole and counted once, never cut), none with a character that Windows refuses in file names.
+// `separators`, if given, receives where the separators between the names stand. A separator at
+// the very end is allowed only with `trailingSeparator`.
+bool CheckPathNames(const std::string &path, size_t start, bool trailingSeparator,
+                    std::vector<size_t> *separators);
 // Splits a relative path at its separators, whole characters only; false when it is not a
 // relative path of plain names.
 bool SplitRelativePath(const std::string &path, std::vector<std::string> *names);

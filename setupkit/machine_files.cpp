@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
@@ -152,6 +153,36 @@ bool PlainFileName(const std::string &name) {
   // Windows drops a final dot or blank, so such a name would land under another name.
   char last = name.back();
   return !onlyDotsAndBlanks && last != '.' && last != ' ';
+}
+
+bool CheckPathNames(const std::string &path, size_t start, bool trailingSeparator,
+                    std::vector<size_t> *separators) {
+  size_t n = path.size();
+  size_t i = start;
+  while (i < n) {
+    size_t length = 0;
+    bool onlyBlanks = true;
+    while (i < n && !IsSeparator(path[i])) {
+      unsigned char c = static_cast<unsigned char>(path[i]);
+      if (IsDBCSLeadByte(c)) {
+        if (i + 1 >= n) return false;  // a lead byte without its second byte
+        i += 2;
+        onlyBlanks = false;
+      } else {
+        if (c < 32 || std::strchr("<>:\"|?*", c)) return false;
+        if (c != ' ') onlyBlanks = false;
+        ++i;
+      }
+      ++length;
+    }
+    if (length == 0 || onlyBlanks || length > kMaxName) return false;
+    if (i < n) {
+      if (separators) separators->push_back(i);
+      ++i;
+      if (i == n && !trailingSeparator) return false;
+    }
+  }
+  return true;
 }
 
 bool SplitRelativePath(const std::string &path, std::vector<std::string> *names) {

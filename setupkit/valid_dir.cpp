@@ -20,20 +20,16 @@
 #include <cctype>
 #include <cstring>
 
+#include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
 #include "winsim/machine.h"
 
 namespace {
 
 const size_t kMaxPath = 259;
-const size_t kMaxName = 255;
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
-}
-
-bool BadNameChar(unsigned char c) {
-  return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
 }
 
 }  // namespace
@@ -48,28 +44,8 @@ BOOL WINAPI FValidDir(LPCSTR szDir) {
   if (!std::isalpha(static_cast<unsigned char>(szDir[0])) || szDir[1] != ':') return FALSE;
   if (n == 2) return TRUE;
   if (!IsSeparator(szDir[2])) return FALSE;
-
-  size_t i = 3;
-  while (i < n) {
-    size_t length = 0;
-    bool onlyBlanks = true;
-    while (i < n && !IsSeparator(szDir[i])) {
-      unsigned char c = static_cast<unsigned char>(szDir[i]);
-      if (IsDBCSLeadByte(c)) {
-        if (i + 1 >= n) return FALSE;  // a lead byte without its second byte
-        i += 2;
-        onlyBlanks = false;
-      } else {
-        if (BadNameChar(c)) return FALSE;
-        if (c != ' ') onlyBlanks = false;
-        ++i;
-      }
-      ++length;
-    }
-    if (length == 0 || onlyBlanks || length > kMaxName) return FALSE;
-    if (i < n) ++i;  // the separator; one at the very end is allowed
-  }
-  return TRUE;
+  // One separator at the very end is allowed ("D:\I386\").
+  return setupkit::CheckPathNames(szDir, 3, true, nullptr) ? TRUE : FALSE;
 }
 
 int WINAPI DoMsgBox(LPCSTR szText, LPCSTR szCaption, UINT fuStyle) {

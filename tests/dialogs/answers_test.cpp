@@ -6,6 +6,7 @@
 
 #include "dialogs/dialogs.h"
 #include "setupkit/setupkit.h"
+#include "answered_frame.h"
 #include "test_image.h"
 #include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
@@ -17,16 +18,8 @@ namespace {
 
 const std::string kHelper = std::string(NORVALE_BIN_DIR) + "/helper_dialogs";
 
-class Answered : public ::testing::Test {
+class Answered : public testing_support::AnsweredFrameTest {
  protected:
-  void Start(const std::string &answers) {
-    image_.WriteFile("answers.txt", answers);
-    image_.Open("", image_.HostPath("transcript.txt"), image_.HostPath("answers.txt"));
-    char commandLine[] = "";
-    ASSERT_EQ(InitializeFrame(commandLine), 1);
-  }
-  void TearDown() override { setupkit::ResetToolkit(); }
-
   // Runs the dialog as the setup does and answers DLGEVENT.
   std::string Run(UINT id) {
     const dialogs::DialogTemplate *t = dialogs::FindTemplate(id);
@@ -42,8 +35,6 @@ class Answered : public ::testing::Test {
     return buf;
   }
   std::string Transcript() { return image_.ReadFile("transcript.txt"); }
-
-  TestImage image_;
 };
 
 TEST_F(Answered, EveryDialogOfTheLibraryComesUpWithItsProcedure) {

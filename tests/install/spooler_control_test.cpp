@@ -22,10 +22,7 @@ namespace {
 class Machine {
  public:
   explicit Machine(const std::string &services)
-      : image_(std::string("[system]\nversion = 3.50.807\nwindows = C:\\WINNT35\n"
-                           "system = C:\\WINNT35\\system32\ntemp = C:\\TEMP\n"
-                           "[drives]\nC = drive_c\n") +
-               services) {
+      : image_(testing_support::kDefaultMachine + services) {
     image_.WriteFile("answers.txt", "");
     image_.Open("", image_.HostPath("transcript.txt"), image_.HostPath("answers.txt"));
   }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "setupkit/setupkit.h"
+#include "answered_frame.h"
 #include "test_image.h"
 #include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
@@ -12,16 +13,8 @@ using testing_support::TestImage;
 
 namespace {
 
-class DialogStack : public ::testing::Test {
+class DialogStack : public testing_support::AnsweredFrameTest {
  protected:
-  void Start(const std::string &answers) {
-    image_.WriteFile("answers.txt", answers);
-    image_.Open("", image_.HostPath("transcript.txt"), image_.HostPath("answers.txt"));
-    char commandLine[] = "";
-    ASSERT_EQ(InitializeFrame(commandLine), 1);
-  }
-  void TearDown() override { setupkit::ResetToolkit(); }
-
   BOOL Run(UINT id, const char *proc, UINT help = 0) {
     return FDoDialogExt(HwndFrame(), DIALOG_LIBRARY, id, proc, DIALOG_LIBRARY, help,
                         help ? PROC_HELP : nullptr);
@@ -31,8 +24,6 @@ class DialogStack : public ::testing::Test {
     CbGetSymbolValue(SYM_DLGEVENT, buf, sizeof buf);
     return buf;
   }
-
-  TestImage image_;
 };
 
 using Ids = std::vector<unsigned>;

@@ -15,15 +15,6 @@ using testing_support::TestImage;
 
 namespace {
 
-const char kMachine[] =
-    "[system]\n"
-    "version = 3.50.807\n"
-    "windows = C:\\WINNT35\n"
-    "system = C:\\WINNT35\\system32\n"
-    "temp = C:\\TEMP\n"
-    "[drives]\n"
-    "C = drive_c\n";
-
 const char kRegistry[] =
     "REGEDIT4\r\n"
     "\r\n"
@@ -40,7 +31,7 @@ const char kRegistry[] =
 class Registry : public ::testing::Test {
  protected:
   void OpenImage(const std::string &ini = "") {
-    image_ = std::make_unique<TestImage>(kMachine + ini, kRegistry);
+    image_ = std::make_unique<TestImage>(testing_support::kDefaultMachine + ini, kRegistry);
     image_->Open();
   }
   void SetUp() override { OpenImage(); }

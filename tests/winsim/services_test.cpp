@@ -16,17 +16,8 @@ using testing_support::TestImage;
 
 namespace {
 
-const char kSystem[] =
-    "[system]\n"
-    "version = 3.50.807\n"
-    "windows = C:\\WINNT35\n"
-    "system = C:\\WINNT35\\system32\n"
-    "temp = C:\\TEMP\n"
-    "[drives]\n"
-    "C = drive_c\n";
-
 std::string Machine(const std::string &services, const std::string &more = "") {
-  return kSystem + services + more;
+  return testing_support::kDefaultMachine + services + more;
 }
 
 // The state that machine.ini holds for a service, read from the file as it is on disk.

@@ -15,6 +15,14 @@
 
 namespace testing_support {
 
+// How the transcript ends when a fatal reporter ends the setup: the error dialog with the
+// generic error code, closed, and the exit; after an overflowing field, its message first.
+inline const std::vector<std::string> kError1024 = {"error \"Error code = 1024\"",
+                                                    "dialog 2300 CONTINUE", "exit 0"};
+inline const std::vector<std::string> kOverflow = {"msgbox \"MS-Setup Error\" \"Buffer Overflow\"",
+                                                   "error \"Error code = 1024\"",
+                                                   "dialog 2300 CONTINUE", "exit 0"};
+
 // A Windows NT 3.5 x86 machine; `extra` is appended to its machine.ini (faults, for example).
 inline std::string Nt35Machine(const std::string &extra = "") {
   return std::string(kDefaultMachine) +

@@ -17,13 +17,12 @@
 #include "winsim/version.h"
 
 using ::testing::ExitedWithCode;
+using testing_support::kError1024;
 using testing_support::SystemSession;
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-const Lines kError1024 = {"error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
 
 std::string ProcessorRegistry(const std::string &identifier) {
   return std::string(testing_support::kMinimalRegistry) +

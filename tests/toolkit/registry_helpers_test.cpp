@@ -14,6 +14,7 @@
 #include "winsim/registry_store.h"
 
 using ::testing::ExitedWithCode;
+using testing_support::kOverflow;
 using testing_support::SystemSession;
 
 namespace {
@@ -28,9 +29,6 @@ Lines RegistryFailure(const std::string &operation) {
   return {"msgbox \"Setup\" \"A registry database operation failed: " + operation + ".\"",
           "error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
 }
-
-const Lines kOverflow = {"msgbox \"MS-Setup Error\" \"Buffer Overflow\"",
-                         "error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
 
 class RegistryHelpers : public ::testing::Test {
  protected:

@@ -11,15 +11,13 @@
 #include "toolkit/toolkit_wrappers.h"
 
 using ::testing::ExitedWithCode;
+using testing_support::kError1024;
+using testing_support::kOverflow;
 using testing_support::SystemSession;
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-const Lines kError1024 = {"error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
-const Lines kOverflow = {"msgbox \"MS-Setup Error\" \"Buffer Overflow\"",
-                         "error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
 
 class Wrappers : public ::testing::Test {
  protected:

@@ -47,6 +47,20 @@ const Lines kCopyAndDrivers = {"copy 7 of 7 files", "sleep 1000", "dialog 1800",
 const Lines kOffersDeclined = {"dialog 1200 CANCEL", "dialog 1400 CANCEL", "dialog 700 CONTINUE",
                                "exit 0"};
 
+// The same walk on a machine that lacks a PostScript module: the setup asks for the Windows NT
+// distribution, which the CD in D: holds.
+const char kFromCdAnswers[] =
+    "100 CONTINUE\n800 CONTINUE\n1100 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n";
+const Lines kFromCdTranscript =
+    Join({{"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1100 CONTINUE"},
+          kCopyAndDrivers,
+          kOffersDeclined});
+std::string CdModules() {
+  return File("D:\\I386\\pscript.dll", "pscript of the CD") +
+         File("D:\\I386\\pscrptui.dll", "pscrptui of the CD") +
+         File("D:\\I386\\pscript.hlp", "help of the CD");
+}
+
 const Lines kDocuments = {"+ C:\\win32app\\", "+ C:\\win32app\\zelpsmon\\",
                           "+ C:\\win32app\\zelpsmon\\relnt50.wri",
                           "+ C:\\win32app\\zelpsmon\\spdesc50.wri"};
@@ -171,17 +185,11 @@ TEST(InstallScenario, UpgradeOnWindowsNt35StopsTheSpoolerWithItsDependents) {
 TEST(InstallScenario, FreshOnWindowsNt31InstallsTheMissingModuleFromTheDistribution) {
   MachineSpec spec;
   spec.version = "3.10.528";
-  spec.extra = File(DriverDir(spec) + "\\pscript.dll", "pscript of the machine") +
-               File("D:\\I386\\pscript.dll", "pscript of the CD") +
-               File("D:\\I386\\pscrptui.dll", "pscrptui of the CD") +
-               File("D:\\I386\\pscript.hlp", "help of the CD");
+  spec.extra = File(DriverDir(spec) + "\\pscript.dll", "pscript of the machine") + CdModules();
   Scenario s(spec);
-  s.Run("100 CONTINUE\n800 CONTINUE\n1100 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n");
+  s.Run(kFromCdAnswers);
 
-  EXPECT_EQ(s.Transcript(),
-            Join({{"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1100 CONTINUE"},
-                  kCopyAndDrivers,
-                  kOffersDeclined}));
+  EXPECT_EQ(s.Transcript(), kFromCdTranscript);
   // Windows NT 3.1 keeps the staged modules and PPD files in the driver directory root.
   const std::string root = "C:\\WINNT\\system32\\spool\\drivers\\w32x86";
   EXPECT_CHANGES(s, Join({{"+ Print\\Environments\\Windows NT x86\\Drivers",
@@ -253,19 +261,13 @@ TEST(InstallScenario, AlphaOnWindowsNt31RegistersForItsOwnEnvironment) {
   spec.version = "3.10.528";
   spec.processor = "ALPHA";
   spec.extra =
-      File(DriverDir(spec, "w32alpha") + "\\pscript.dll", "pscript of the machine") +
-      File("D:\\I386\\pscript.dll", "pscript of the CD") +
-      File("D:\\I386\\pscrptui.dll", "pscrptui of the CD") +
-      File("D:\\I386\\pscript.hlp", "help of the CD") +
+      File(DriverDir(spec, "w32alpha") + "\\pscript.dll", "pscript of the machine") + CdModules() +
       Driver(spec, "Windows NT Alpha_AXP", "w32alpha", 1, "Norvale PageRelay 12", "OLD12.PPD") +
       Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12", "OLD12.PPD");
   Scenario s(spec);
-  s.Run("100 CONTINUE\n800 CONTINUE\n1100 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n");
+  s.Run(kFromCdAnswers);
 
-  EXPECT_EQ(s.Transcript(),
-            Join({{"dialog 100 CONTINUE", "dialog 800 CONTINUE", "dialog 1100 CONTINUE"},
-                  kCopyAndDrivers,
-                  kOffersDeclined}));
+  EXPECT_EQ(s.Transcript(), kFromCdTranscript);
   // The Alpha driver of the same name was replaced; the x86 one is not touched.
   const std::string root = "C:\\WINNT\\system32\\spool\\drivers\\w32alpha";
   const std::string version = "+ Print\\Environments\\Windows NT Alpha_AXP\\Drivers\\Version-1";

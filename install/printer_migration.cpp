@@ -49,13 +49,33 @@ static PRINTER_INFO_2 *getPrinterList(DWORD *pcPrinters) {
   return pList;
 }
 
+/*
+ * Puts each printer of the list whose driver name is not emptied onto the driver pszDriver and
+ * sends it the command; the list keeps the printer's own driver name. A printer that does not
+ * open is left as it is.
+ */
+static void movePrinters(PRINTER_INFO_2 *pList, DWORD cPrinters, LPSTR pszDriver, DWORD Command) {
+  DWORD i;
+  LPSTR pszOwn;
+  HANDLE hPrinter;
+
+  for (i = 0; i < cPrinters; i++) {
+    pszOwn = pList[i].pDriverName;
+    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
+    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
+    pList[i].pDriverName = pszDriver;
+    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], Command);
+    ClosePrinter(hPrinter);
+    pList[i].pDriverName = pszOwn;
+  }
+}
+
 void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDriverInfo) {
   PRINTER_INFO_2 *pList;
   DWORD cPrinters = 0;
   DWORD i;
   LPSTR pszParking = NULL;
   LPSTR pszOwn;
-  HANDLE hPrinter;
 
   pList = getPrinterList(&cPrinters);
   if (pList == NULL) return;
@@ -85,15 +105,7 @@ void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDr
   }
 
   /* Park: pause each printer of the driver on the parking driver so the driver can go. */
-  for (i = 0; i < cPrinters; i++) {
-    pszOwn = pList[i].pDriverName;
-    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
-    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
-    pList[i].pDriverName = pszParking;
-    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], PRINTER_CONTROL_PAUSE);
-    ClosePrinter(hPrinter);
-    pList[i].pDriverName = pszOwn;
-  }
+  movePrinters(pList, cPrinters, pszParking, PRINTER_CONTROL_PAUSE);
 
   DeletePrinterDriverA(NULL, pDriverInfo->pEnvironment, pszDriverName);
 
@@ -102,15 +114,7 @@ void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDr
   AddPrinterDriverA(NULL, 2, (LPBYTE)pDriverInfo);
 
   /* Resume: back onto the re-installed driver, printing again. */
-  for (i = 0; i < cPrinters; i++) {
-    pszOwn = pList[i].pDriverName;
-    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
-    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
-    pList[i].pDriverName = pszDriverName;
-    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], PRINTER_CONTROL_RESUME);
-    ClosePrinter(hPrinter);
-    pList[i].pDriverName = pszOwn;
-  }
+  movePrinters(pList, cPrinters, pszDriverName, PRINTER_CONTROL_RESUME);
 
   LocalFree(pszParking);
   LocalFree(pList);

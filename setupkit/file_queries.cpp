@@ -136,16 +136,9 @@ std::string FileName(const std::string &path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::string Trim(const std::string &text) {
-  size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  size_t end = text.find_last_not_of(" \t\r");
-  return text.substr(begin, end - begin + 1);
-}
-
 // The file that a CONFIG.SYS line loads ("DEVICE=C:\DOS\HIMEM.SYS /TESTMEM:OFF"), or empty.
 std::string DeviceOf(const std::string &line) {
-  std::string text = Trim(line);
+  std::string text = winsim::Trim(line);
   std::string upper = winsim::Upper(text);
   size_t word = 0;
   if (upper.compare(0, 10, "DEVICEHIGH") == 0)
@@ -298,7 +291,7 @@ int WINAPI CbFindTargetOnEnvVar(LPCSTR szFile, LPCSTR szEnvVar, LPSTR szBuf, int
   while (pos <= list.size()) {
     size_t end = list.find(';', pos);
     if (end == std::string::npos) end = list.size();
-    std::string dir = Trim(list.substr(pos, end - pos));
+    std::string dir = winsim::Trim(list.substr(pos, end - pos));
     pos = end + 1;
     setupkit::MachineFile file;
     if (!dir.empty() && FindFile(JoinPath(dir, szFile).c_str(), &file))

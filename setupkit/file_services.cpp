@@ -11,6 +11,7 @@
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
+#include "winsim/ini_file.h"
 #include "winsim/machine.h"
 
 namespace setupkit {
@@ -49,12 +50,6 @@ std::string Upper(const std::string &text) {
   return winsim::Upper(text);
 }
 
-std::string TrimBlanks(const std::string &text) {
-  size_t b = text.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  return text.substr(b, text.find_last_not_of(" \t\r") - b + 1);
-}
-
 // Where the value of a PATH statement of a batch-file line begins ("PATH=", "PATH ",
 // "SET PATH="), or npos when the line sets no PATH.
 size_t PathValueStart(const std::string &line) {
@@ -80,7 +75,7 @@ size_t PathValueStart(const std::string &line) {
 bool SameDirectory(std::string a, std::string b) {
   while (a.size() > 3 && (a.back() == '\\' || a.back() == '/')) a.pop_back();
   while (b.size() > 3 && (b.back() == '\\' || b.back() == '/')) b.pop_back();
-  return winsim::EqualNoCase(TrimBlanks(a), TrimBlanks(b));
+  return winsim::EqualNoCase(winsim::Trim(a), winsim::Trim(b));
 }
 
 // The full path of the file if it is there, else the empty text.
@@ -209,7 +204,7 @@ BOOL WINAPI FPrependToPath(LPCSTR szSrc, LPCSTR szDst, LPCSTR szDir, int cmo) {
     size_t value = PathValueStart(line);
     if (value != std::string::npos) {
       found = true;
-      std::string list = TrimBlanks(line.substr(value));
+      std::string list = winsim::Trim(line.substr(value));
       bool already = false;
       size_t from = 0;
       while (from <= list.size()) {
@@ -260,7 +255,7 @@ int WINAPI WFindFileUsingFileOpen(LPCSTR szFile, LPSTR szBuf, int cbBuf) {
       while (from <= value.size()) {
         size_t semi = value.find(';', from);
         if (semi == std::string::npos) semi = value.size();
-        std::string dir = TrimBlanks(value.substr(from, semi - from));
+        std::string dir = winsim::Trim(value.substr(from, semi - from));
         if (!dir.empty()) dirs.push_back(dir);
         from = semi + 1;
       }

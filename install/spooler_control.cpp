@@ -29,9 +29,12 @@ static const char szStopSpooler[] = "stopSpooler";
 /* Shows an informational note of stopSpooler with the last-error value formatted in. */
 static void stopSpoolerNote(LPCSTR lpFormat) {
   char szText[128];
+  DWORD dwError = GetLastError();
 
-  wsprintfA(szText, lpFormat, (int)GetLastError());
+  wsprintfA(szText, lpFormat, (int)dwError);
   MessageBoxA(NULL, szText, szStopSpooler, MB_OK);
+  /* The caller's fatal report names the service manager's error, not the message box's. */
+  SetLastError(dwError);
 }
 
 /* The service name of entry i of a dependents list. The array starts 4 bytes into the block,
@@ -120,6 +123,10 @@ static void stopDependents(SC_HANDLE hManager, SC_HANDLE hSpooler, LPVOID *ppDep
   if (!EnumDependentServicesA(hSpooler, SERVICE_ACTIVE,
                               (LPENUM_SERVICE_STATUSA)((LPBYTE)pList + sizeof(DWORD)), cbNeeded,
                               &cbSecond, (LPDWORD)pList)) {
+    /* The list keeps the count the failed call left, but never more entries than the block
+       holds: startSpooler walks it later. */
+    if (*(LPDWORD)pList > cbNeeded / sizeof(ENUM_SERVICE_STATUSA))
+      *(LPDWORD)pList = cbNeeded / sizeof(ENUM_SERVICE_STATUSA);
     stopSpoolerNote("Couldn't get dependents\nError = %d");
     return;
   }

@@ -21,7 +21,9 @@ int InitSetupFrame(LPSTR szCmdLine) {
 
   nFrame = InitializeFrame(szCmdLine);
   if (nFrame == -1) return -1; /* another setup owns this machine: leave it alone */
-  if (nFrame == 0) {
+  if (nFrame <= 0) {
+    /* 0 is a failed frame; any other answer below zero is outside the toolkit's contract and
+       is treated as one, so the frame is still torn down. */
     EndSetup();
     return 0;
   }

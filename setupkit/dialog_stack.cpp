@@ -3,6 +3,8 @@
 // setup removes it; running the dialog on top again shows that same dialog and adds no entry.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "dialogs/dialogs.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
@@ -69,9 +71,19 @@ BOOL WINAPI FDoDialogExt(HWND hwndParent, LPCSTR szDll, UINT idDlg, LPCSTR szDlg
     call.helpProcedure = szHelpProc;
   }
 
-  call.rerun = !g_stack.empty() && g_stack.back().id == idDlg &&
-               winsim::EqualNoCase(g_stack.back().library, szDll);
-  if (!call.rerun) g_stack.push_back(UpDialog{idDlg, szDll, modeless});
+  // A dialog that is already up is brought back, not opened a second time: the program removes
+  // each dialog once however often it ran it. Brought back, it is the dialog on top.
+  auto up = std::find_if(g_stack.begin(), g_stack.end(), [&](const UpDialog &d) {
+    return d.id == idDlg && winsim::EqualNoCase(d.library, szDll);
+  });
+  call.rerun = up != g_stack.end();
+  if (call.rerun) {
+    UpDialog dialog = *up;
+    g_stack.erase(up);
+    g_stack.push_back(dialog);
+  } else {
+    g_stack.push_back(UpDialog{idDlg, szDll, modeless});
+  }
   if (!procedure(call)) {
     if (!call.rerun) PopTop();
     return FALSE;

@@ -70,6 +70,16 @@ TEST_F(DialogStack, RunReRunAndRemove) {
             "dialog 1700\n");
 }
 
+TEST_F(DialogStack, ADialogRunAgainWhileUpBelowAnotherComesToTheTopOnce) {
+  Start("100 CONTINUE\n200 CANCEL\n100 CONTINUE\n");
+  ASSERT_TRUE(Run(DLG_WELCOME, PROC_WELCOME, DLG_HELP));
+  ASSERT_TRUE(Run(DLG_QUIT, PROC_QUIT, DLG_HELP));
+  ASSERT_TRUE(Run(DLG_WELCOME, PROC_WELCOME, DLG_HELP));
+  EXPECT_EQ(setupkit::DialogStack(), (Ids{200, 100}));
+  EXPECT_TRUE(FKillNDialogs(1));
+  EXPECT_EQ(setupkit::DialogStack(), Ids{200});
+}
+
 TEST_F(DialogStack, WhatTheLibraryDoesNotHoldDoesNotComeUp) {
   Start("1200 CONTINUE\n");
   // Unknown library, procedure, dialog; a dialog with a procedure it is not built for; a help

@@ -12,9 +12,9 @@
 using e2e::DriverDir;
 using e2e::File;
 using e2e::Lines;
-using e2e::MachineSpec;
 using e2e::Registry;
 using e2e::Scenario;
+using e2e::StartMachine;
 using e2e::SystemDir;
 using testing_support::PrintKeyExists;
 
@@ -24,14 +24,14 @@ const char kToTheError[] = "100 CONTINUE\n800 CONTINUE\n2300 CONTINUE\n";
 const Lines kStart = {"dialog 100 CONTINUE", "dialog 800 CONTINUE"};
 const Lines kFatalEnd = {"dialog 2300 CONTINUE", "exit 0"};
 
-std::string Modules(const MachineSpec &spec) {
-  return File(DriverDir(spec) + "\\1\\pscript.dll", "pscript") +
-         File(DriverDir(spec) + "\\1\\pscrptui.dll", "pscrptui");
+std::string Modules(const StartMachine &machine) {
+  return File(DriverDir(machine) + "\\1\\pscript.dll", "pscript") +
+         File(DriverDir(machine) + "\\1\\pscrptui.dll", "pscrptui");
 }
 // The monitor of an earlier installation: the run is an upgrade.
-std::string OldMonitor(const MachineSpec &spec) {
+std::string OldMonitor(const StartMachine &machine) {
   return Registry("Monitors\\Norvale Network Port", "Driver = zelpsmon.dll\n") +
-         File(SystemDir(spec) + "\\zelpsmon.dll", "monitor of release 4");
+         File(SystemDir(machine) + "\\zelpsmon.dll", "monitor of release 4");
 }
 
 Lines Join(const Lines &a, const Lines &b, const Lines &c = {}) {
@@ -80,20 +80,20 @@ TEST(InstallFailure, EachFatalReportEndsTheSetupWithItsMessage) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    MachineSpec spec;
-    if (!c.spooler.empty()) spec.spooler = c.spooler;
-    spec.extra = c.extra + (c.extra.find("color") == std::string::npos ? Modules(spec) : "") +
-                 (c.upgrade ? OldMonitor(spec) : "");
-    Scenario s(spec);
+    StartMachine machine;
+    if (!c.spooler.empty()) machine.spooler = c.spooler;
+    machine.extra = c.extra + (c.extra.find("color") == std::string::npos ? Modules(machine) : "") +
+                    (c.upgrade ? OldMonitor(machine) : "");
+    Scenario s(machine);
     s.Run(kToTheError);
     EXPECT_EQ(s.Transcript(), Join(kStart, c.between, kFatalEnd));
   }
 }
 
 TEST(InstallFailure, WhatWasDoneBeforeAFatalReportStays) {
-  MachineSpec spec;
-  spec.extra = Modules(spec) + "[faults]\nAddMonitorA = 5\n";
-  Scenario s(spec);
+  StartMachine machine;
+  machine.extra = Modules(machine) + "[faults]\nAddMonitorA = 5\n";
+  Scenario s(machine);
   s.Run(kToTheError);
   EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
   EXPECT_EQ(s.Read("C:\\win32app\\zelpsmon\\relnt50.wri"), "contents of relnt50.wri");
@@ -102,9 +102,9 @@ TEST(InstallFailure, WhatWasDoneBeforeAFatalReportStays) {
 }
 
 TEST(InstallFailure, DriverThatCannotBeAddedIsToldAndTheOthersGoOn) {
-  MachineSpec spec;
-  spec.extra = Modules(spec) + "[faults]\nAddPrinterDriverA#2 = 5\n";
-  Scenario s(spec);
+  StartMachine machine;
+  machine.extra = Modules(machine) + "[faults]\nAddPrinterDriverA#2 = 5\n";
+  Scenario s(machine);
   s.Run("100 CONTINUE\n800 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n");
   EXPECT_EQ(
       s.Transcript(),
@@ -113,7 +113,7 @@ TEST(InstallFailure, DriverThatCannotBeAddedIsToldAndTheOthersGoOn) {
             "msgbox \"Install\" \"AddPrinterDriver (Norvale ZELlaser 7200)failed\\nerror = 5\"",
             "dialog 1700", "sleep 2000"},
            {"dialog 1200 CANCEL", "dialog 1400 CANCEL", "dialog 700 CONTINUE", "exit 0"}));
-  EXPECT_EQ(s.Read(DriverDir(spec) + "\\ZL7200.PPD"), "<none>") << "its staged PPD file went";
+  EXPECT_EQ(s.Read(DriverDir(machine) + "\\ZL7200.PPD"), "<none>") << "its staged PPD file went";
   s.Open();
   const std::string drivers = "Environments\\Windows NT x86\\Drivers\\Version-1\\";
   EXPECT_TRUE(PrintKeyExists(drivers + "Norvale PageRelay 12"));
@@ -122,9 +122,9 @@ TEST(InstallFailure, DriverThatCannotBeAddedIsToldAndTheOthersGoOn) {
 }
 
 TEST(InstallFailure, DriverNameTooLongForItsBufferEndsTheSetup) {
-  MachineSpec spec;
-  spec.extra = Modules(spec);
-  Scenario s(spec);
+  StartMachine machine;
+  machine.extra = Modules(machine);
+  Scenario s(machine);
   std::string inf = testing_support::SmallSetupInf();
   std::string longest = std::string(63, 'n'), tooLong = std::string(64, 'n');
   size_t at = inf.find("\"Norvale ZELlaser 7200\"");

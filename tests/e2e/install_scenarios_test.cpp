@@ -16,10 +16,10 @@ using e2e::Driver;
 using e2e::DriverDir;
 using e2e::File;
 using e2e::Lines;
-using e2e::MachineSpec;
 using e2e::Printer;
 using e2e::Registry;
 using e2e::Scenario;
+using e2e::StartMachine;
 using e2e::SystemDir;
 using testing_support::LocalPrinter;
 using testing_support::LocalPrinters;
@@ -103,11 +103,11 @@ std::string PendingRenames() {
 }
 
 TEST(InstallScenario, FreshOnWindowsNt35TakesTheInstalledDriversVersion) {
-  MachineSpec spec;
-  spec.extra = File(DriverDir(spec) + "\\2\\pscript.dll", "pscript of version 2") +
-               File(DriverDir(spec) + "\\2\\pscrptui.dll", "pscrptui of version 2") +
-               "[service LPDSVC]\nstate = running\ndepends = Spooler\nstop_ms = 500\n";
-  Scenario s(spec);
+  StartMachine machine;
+  machine.extra = File(DriverDir(machine) + "\\2\\pscript.dll", "pscript of version 2") +
+                  File(DriverDir(machine) + "\\2\\pscrptui.dll", "pscrptui of version 2") +
+                  "[service LPDSVC]\nstate = running\ndepends = Spooler\nstop_ms = 500\n";
+  Scenario s(machine);
   s.Run("100 CONTINUE\n800 CONTINUE\n1200 CONTINUE\n1400 CONTINUE\n700 CONTINUE\n");
 
   EXPECT_EQ(s.Transcript(),
@@ -134,19 +134,20 @@ TEST(InstallScenario, FreshOnWindowsNt35TakesTheInstalledDriversVersion) {
 }
 
 TEST(InstallScenario, UpgradeOnWindowsNt35StopsTheSpoolerWithItsDependents) {
-  MachineSpec spec;
-  spec.extra = File(DriverDir(spec) + "\\1\\pscript.dll", "pscript") +
-               File(DriverDir(spec) + "\\1\\pscrptui.dll", "pscrptui") +
-               "[service TcpIp]\nstate = running\n[service AppleTalk]\nstate = running\n"
-               "[service LPDSVC]\nstate = running\ndepends = Spooler TcpIp\nstop_ms = 500\n"
-               "[service MacPrint]\nstate = running\ndepends = Spooler AppleTalk\nstop_ms = 800\n"
-               "wait_hint_ms = 400\n" +
-               // The monitor of an earlier release, under its old display name, with a port.
-               Registry("Monitors\\Norvale Port", "Driver = zelpsmon.dll\n") +
-               Registry("Monitors\\Norvale Port\\Ports\\ZEL1", "Address = 10.0.0.7\n") +
-               File(SystemDir(spec) + "\\zelpsmon.dll", "monitor of release 4") +
-               File(SystemDir(spec) + "\\zelpsmon.old", "left by an earlier upgrade");
-  Scenario s(spec);
+  StartMachine machine;
+  machine.extra =
+      File(DriverDir(machine) + "\\1\\pscript.dll", "pscript") +
+      File(DriverDir(machine) + "\\1\\pscrptui.dll", "pscrptui") +
+      "[service TcpIp]\nstate = running\n[service AppleTalk]\nstate = running\n"
+      "[service LPDSVC]\nstate = running\ndepends = Spooler TcpIp\nstop_ms = 500\n"
+      "[service MacPrint]\nstate = running\ndepends = Spooler AppleTalk\nstop_ms = 800\n"
+      "wait_hint_ms = 400\n" +
+      // The monitor of an earlier release, under its old display name, with a port.
+      Registry("Monitors\\Norvale Port", "Driver = zelpsmon.dll\n") +
+      Registry("Monitors\\Norvale Port\\Ports\\ZEL1", "Address = 10.0.0.7\n") +
+      File(SystemDir(machine) + "\\zelpsmon.dll", "monitor of release 4") +
+      File(SystemDir(machine) + "\\zelpsmon.old", "left by an earlier upgrade");
+  Scenario s(machine);
   s.Run("100 CONTINUE\n800 CONTINUE\n2200 CONTINUE\n1200 CANCEL\n1400 CANCEL\n700 CONTINUE\n");
 
   // MacPrint's stop is waited for by its hint, the spooler's by its own, then the spooler
@@ -183,10 +184,11 @@ TEST(InstallScenario, UpgradeOnWindowsNt35StopsTheSpoolerWithItsDependents) {
 }
 
 TEST(InstallScenario, FreshOnWindowsNt31InstallsTheMissingModuleFromTheDistribution) {
-  MachineSpec spec;
-  spec.version = "3.10.528";
-  spec.extra = File(DriverDir(spec) + "\\pscript.dll", "pscript of the machine") + CdModules();
-  Scenario s(spec);
+  StartMachine machine;
+  machine.version = "3.10.528";
+  machine.extra =
+      File(DriverDir(machine) + "\\pscript.dll", "pscript of the machine") + CdModules();
+  Scenario s(machine);
   s.Run(kFromCdAnswers);
 
   EXPECT_EQ(s.Transcript(), kFromCdTranscript);
@@ -210,13 +212,13 @@ TEST(InstallScenario, FreshOnWindowsNt31InstallsTheMissingModuleFromTheDistribut
 }
 
 TEST(InstallScenario, UpgradeOnWindowsNt31ReplacesTheLoadedMonitorAtTheRestart) {
-  MachineSpec spec;
-  spec.version = "3.10.528";
-  spec.extra = File(DriverDir(spec) + "\\pscript.dll", "pscript") +
-               File(DriverDir(spec) + "\\pscrptui.dll", "pscrptui") +
-               Registry("Monitors\\Norvale Network Port", "Driver = zelpsmon.dll\n") +
-               File(SystemDir(spec) + "\\zelpsmon.dll", "monitor of release 4");
-  Scenario s(spec);
+  StartMachine machine;
+  machine.version = "3.10.528";
+  machine.extra = File(DriverDir(machine) + "\\pscript.dll", "pscript") +
+                  File(DriverDir(machine) + "\\pscrptui.dll", "pscrptui") +
+                  Registry("Monitors\\Norvale Network Port", "Driver = zelpsmon.dll\n") +
+                  File(SystemDir(machine) + "\\zelpsmon.dll", "monitor of release 4");
+  Scenario s(machine);
   s.Run("100 CONTINUE\n800 CONTINUE\n1000 CONTINUE\n1500 CONTINUE\n");
 
   EXPECT_EQ(s.Transcript(),
@@ -257,14 +259,15 @@ TEST(InstallScenario, UpgradeOnWindowsNt31ReplacesTheLoadedMonitorAtTheRestart) 
 }
 
 TEST(InstallScenario, AlphaOnWindowsNt31RegistersForItsOwnEnvironment) {
-  MachineSpec spec;
-  spec.version = "3.10.528";
-  spec.processor = "ALPHA";
-  spec.extra =
-      File(DriverDir(spec, "w32alpha") + "\\pscript.dll", "pscript of the machine") + CdModules() +
-      Driver(spec, "Windows NT Alpha_AXP", "w32alpha", 1, "Norvale PageRelay 12", "OLD12.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12", "OLD12.PPD");
-  Scenario s(spec);
+  StartMachine machine;
+  machine.version = "3.10.528";
+  machine.processor = "ALPHA";
+  machine.extra =
+      File(DriverDir(machine, "w32alpha") + "\\pscript.dll", "pscript of the machine") +
+      CdModules() +
+      Driver(machine, "Windows NT Alpha_AXP", "w32alpha", 1, "Norvale PageRelay 12", "OLD12.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12", "OLD12.PPD");
+  Scenario s(machine);
   s.Run(kFromCdAnswers);
 
   EXPECT_EQ(s.Transcript(), kFromCdTranscript);
@@ -289,10 +292,10 @@ TEST(InstallScenario, AlphaOnWindowsNt31RegistersForItsOwnEnvironment) {
 }
 
 TEST(InstallScenario, Windows95IsRefusedAndNothingChanges) {
-  MachineSpec spec;
-  spec.version = "4.0.950";
-  spec.platform = "windows";
-  Scenario s(spec);
+  StartMachine machine;
+  machine.version = "4.0.950";
+  machine.platform = "windows";
+  Scenario s(machine);
   s.Run(kFreshAnswers);
   EXPECT_EQ(s.Transcript(),
             Join({{"dialog 100 CONTINUE", "dialog 800 CONTINUE",
@@ -302,20 +305,20 @@ TEST(InstallScenario, Windows95IsRefusedAndNothingChanges) {
 }
 
 TEST(InstallScenario, DriverInUseIsReinstalledAndOldDriverNamesAreLeft) {
-  MachineSpec spec;
-  spec.extra =
-      File(DriverDir(spec) + "\\1\\pscript.dll", "pscript") +
-      File(DriverDir(spec) + "\\1\\pscrptui.dll", "pscrptui") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Generic PostScript Printer", "GENPS.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12", "PR12OLD.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200 v1307", "ZL7200V.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12 v1408", "PR12V14.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 24 v31.2", "PR24V31.PPD") +
+  StartMachine machine;
+  machine.extra =
+      File(DriverDir(machine) + "\\1\\pscript.dll", "pscript") +
+      File(DriverDir(machine) + "\\1\\pscrptui.dll", "pscrptui") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Generic PostScript Printer", "GENPS.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12", "PR12OLD.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200 v1307", "ZL7200V.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 12 v1408", "PR12V14.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 24 v31.2", "PR24V31.PPD") +
       Printer("Office", "Generic PostScript Printer", "LPT1:") +
       Printer("Sales", "Norvale PageRelay 12", "LPT2:") +
       Printer("Lab", "Norvale ZELlaser 7200 v1307", "LPT3:") +
       Printer("Front", "Norvale PageRelay 12 v1408", "COM1:");
-  Scenario s(spec);
+  Scenario s(machine);
   s.Run(kFreshAnswers);
 
   EXPECT_EQ(
@@ -356,15 +359,15 @@ TEST(InstallScenario, DriverInUseIsReinstalledAndOldDriverNamesAreLeft) {
 
 TEST(InstallScenario, EmptyPPDSectionStillMigratesAndMakesTheGroup) {
   // The drivers of this release are on the machine already, from an earlier run.
-  MachineSpec spec;
-  spec.extra =
-      File(DriverDir(spec) + "\\1\\pscript.dll", "pscript") +
-      File(DriverDir(spec) + "\\1\\pscrptui.dll", "pscrptui") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200", "ZL7200.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200 v1307", "ZL7200V.PPD") +
-      Driver(spec, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 24 v31.2", "PR24V31.PPD") +
+  StartMachine machine;
+  machine.extra =
+      File(DriverDir(machine) + "\\1\\pscript.dll", "pscript") +
+      File(DriverDir(machine) + "\\1\\pscrptui.dll", "pscrptui") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200", "ZL7200.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale ZELlaser 7200 v1307", "ZL7200V.PPD") +
+      Driver(machine, "Windows NT x86", "w32x86", 1, "Norvale PageRelay 24 v31.2", "PR24V31.PPD") +
       Printer("Lab", "Norvale ZELlaser 7200 v1307", "LPT3:");
-  Scenario s(spec);
+  Scenario s(machine);
   std::string inf = testing_support::SmallSetupInf();
   size_t from = inf.find("\"Norvale PageRelay 12\"");
   inf.erase(from, inf.find("\r\n\r\n", from) - from);

@@ -23,7 +23,7 @@ const char kPrint[] = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\P
 
 // The machine a scenario starts from. The profile holds the sections every machine has; `extra`
 // adds sections (printers, drivers, monitors, files, services) in the profile's format.
-struct MachineSpec {
+struct StartMachine {
   std::string version = "3.50.807";
   std::string platform = "nt";
   std::string processor = "x86";
@@ -31,28 +31,28 @@ struct MachineSpec {
   std::string extra;
 };
 
-inline bool IsNt31(const MachineSpec &spec) {
-  return spec.version.rfind("3.10", 0) == 0;
+inline bool IsNt31(const StartMachine &machine) {
+  return machine.version.rfind("3.10", 0) == 0;
 }
-inline std::string WindowsDir(const MachineSpec &spec) {
-  return IsNt31(spec) ? "C:\\WINNT" : "C:\\WINNT35";
+inline std::string WindowsDir(const StartMachine &machine) {
+  return IsNt31(machine) ? "C:\\WINNT" : "C:\\WINNT35";
 }
-inline std::string SystemDir(const MachineSpec &spec) {
-  return WindowsDir(spec) + "\\system32";
+inline std::string SystemDir(const StartMachine &machine) {
+  return WindowsDir(machine) + "\\system32";
 }
-inline std::string DriverDir(const MachineSpec &spec, const std::string &directory = "w32x86") {
-  return SystemDir(spec) + "\\spool\\drivers\\" + directory;
+inline std::string DriverDir(const StartMachine &machine, const std::string &directory = "w32x86") {
+  return SystemDir(machine) + "\\spool\\drivers\\" + directory;
 }
 
-inline std::string Profile(const MachineSpec &spec) {
-  std::string sys = SystemDir(spec);
-  return "[system]\nversion = " + spec.version + "\nplatform = " + spec.platform +
-         "\nprocessor = " + spec.processor + "\nwindows = " + WindowsDir(spec) +
+inline std::string Profile(const StartMachine &machine) {
+  std::string sys = SystemDir(machine);
+  return "[system]\nversion = " + machine.version + "\nplatform = " + machine.platform +
+         "\nprocessor = " + machine.processor + "\nwindows = " + WindowsDir(machine) +
          "\nsystem = " + sys +
          "\ntemp = C:\\TEMP\n\n"
          "[drives]\nC = drive_c\nD = cdrom\n\n"
          "[environment]\nPATH = " +
-         sys + ";" + WindowsDir(spec) + "\n\n[service Spooler]\n" + spec.spooler +
+         sys + ";" + WindowsDir(machine) + "\n\n[service Spooler]\n" + machine.spooler +
          "\n"
          "[registry HKLM\\SOFTWARE\\Classes]\n"
          "[registry HKLM\\SYSTEM\\Setup]\nWinntPath = D:\\I386\n"
@@ -67,9 +67,9 @@ inline std::string Profile(const MachineSpec &spec) {
          "[registry HKU\\.DEFAULT]\n\n"
          "[file " +
          sys + "\\localmon.dll]\nsize = 1024\n[file " + sys + "\\printman.exe]\nsize = 2048\n" +
-         "[file " + sys + "\\winhlp32.exe]\nsize = 2048\n" + "[directory " + DriverDir(spec) +
-         "]\n[directory " + DriverDir(spec, "w32alpha") + "]\n[directory " +
-         DriverDir(spec, "w32mips") + "]\n" + spec.extra;
+         "[file " + sys + "\\winhlp32.exe]\nsize = 2048\n" + "[directory " + DriverDir(machine) +
+         "]\n[directory " + DriverDir(machine, "w32alpha") + "]\n[directory " +
+         DriverDir(machine, "w32mips") + "]\n" + machine.extra;
 }
 
 // Profile sections of spooler objects an earlier installation left.
@@ -80,10 +80,10 @@ inline std::string File(const std::string &path, const std::string &text) {
   return "[file " + path + "]\n| " + text + "\n";
 }
 // A driver with its three files in its version directory.
-inline std::string Driver(const MachineSpec &spec, const std::string &environment,
+inline std::string Driver(const StartMachine &machine, const std::string &environment,
                           const std::string &directory, int version, const std::string &name,
                           const std::string &dataFile) {
-  std::string dir = DriverDir(spec, directory) + "\\" + std::to_string(version);
+  std::string dir = DriverDir(machine, directory) + "\\" + std::to_string(version);
   return Registry("Environments\\" + environment + "\\Drivers\\Version-" + std::to_string(version) +
                       "\\" + name,
                   "Driver = pscript.dll\nData File = " + dataFile +
@@ -104,11 +104,11 @@ inline std::string Printer(const std::string &name, const std::string &driver,
 
 class Scenario {
  public:
-  explicit Scenario(const MachineSpec &spec) : spec_(spec) {
+  explicit Scenario(const StartMachine &machine) : spec_(machine) {
     work_ = testing_support::MakeTempDir("e2e-");
     image_tool::Profile profile;
     std::string error;
-    bool made = image_tool::ParseProfile(Profile(spec), "scenario.profile", &profile, &error) &&
+    bool made = image_tool::ParseProfile(Profile(machine), "scenario.profile", &profile, &error) &&
                 image_tool::CreateImage(profile, Image(), &error);
     EXPECT_TRUE(made) << error;
     // The distribution, in C:\DIST of the machine.
@@ -223,10 +223,10 @@ class Scenario {
     ASSERT_TRUE(winsim::OpenMachine(options, &error)) << error.Text();
   }
 
-  const MachineSpec &Spec() const { return spec_; }
+  const StartMachine &Spec() const { return spec_; }
 
  private:
-  MachineSpec spec_;
+  StartMachine spec_;
   std::string work_;
 };
 

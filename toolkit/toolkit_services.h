@@ -81,11 +81,9 @@ void WINAPI TerminateInstall(void);
  * name, or under the name that a field "rename=<name>" gives. */
 void WINAPI ResetCopyList(void);
 BOOL WINAPI FAddSectionFilesToCopyList(LPCSTR szSect, LPCSTR szSrc, LPCSTR szDest);
-BOOL WINAPI FAddSectionKeyFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc,
-                                         LPCSTR szDest);
+BOOL WINAPI FAddSectionKeyFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc, LPCSTR szDest);
 /* The file of the key's line, copied to szDestPath, a full path with the file name. */
-BOOL WINAPI FAddSpecialFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc,
-                                      LPCSTR szDestPath);
+BOOL WINAPI FAddSpecialFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc, LPCSTR szDestPath);
 /* Bytes the copy adds to the disks; negative when the list cannot be costed. The list symbols
  * szCostList and szNeedList (when named) receive 26 items, one per drive A to Z: the bytes
  * added there, and the bytes missing beyond the free space. szExtraList may name a list of 26
@@ -122,8 +120,7 @@ BOOL WINAPI FRestartListEmpty(void);
 BOOL WINAPI FExitExecRestart(void); /* restarts the machine to finish the restart list */
 
 /* .ini files. A file named without a directory is the one in the Windows directory. */
-BOOL WINAPI FCreateIniKeyValue(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue,
-                               int cmo);
+BOOL WINAPI FCreateIniKeyValue(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue, int cmo);
 /* The same for files such as SYSTEM.INI whose sections may hold a key on several lines: the
  * value is added on a line of its own unless a line of that key holds it already; with
  * cmoOverwrite the first line of the key is replaced instead. */

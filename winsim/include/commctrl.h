@@ -1,0 +1,18 @@
+// The common controls that the dialog library's templates use: the progress control.
+#ifndef WINSIM_COMMCTRL_H
+#define WINSIM_COMMCTRL_H
+
+#include <windows.h>
+
+#define PROGRESS_CLASSA "msctls_progress32"
+#define PROGRESS_CLASS PROGRESS_CLASSA
+
+#define PBM_SETRANGE (WM_USER + 1)
+#define PBM_SETPOS (WM_USER + 2)
+#define PBM_DELTAPOS (WM_USER + 3)
+#define PBM_SETSTEP (WM_USER + 4)
+#define PBM_STEPIT (WM_USER + 5)
+#define PBM_SETRANGE32 (WM_USER + 6)
+#define PBM_GETPOS (WM_USER + 8)
+
+#endif

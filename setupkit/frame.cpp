@@ -15,6 +15,7 @@
 #include <set>
 
 #include "dialogs/dialogs.h"
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
 #include "winsim/machine.h"
@@ -71,6 +72,7 @@ void ResetToolkit() {
   ForgetInf();
   ForgetSymbols();
   ForgetFrame();
+  ForgetInstallState();
   dialogs::ResetAnswers();
 }
 

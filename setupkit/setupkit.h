@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "setupkit/transcript_text.h"
+
 namespace setupkit {
 
 // ---- frame -------------------------------------------------------------------------------------
@@ -53,6 +55,12 @@ bool ParseInf(const std::string &text, InfFile *inf, std::string *error);
 // The setup file FOpenInf opened last, or null; and why the last FOpenInf failed.
 const InfFile *OpenedInf();
 const std::string &InfError();
+
+// ---- transcript ---------------------------------------------------------------------------
+
+// Appends one event to the transcript, if the run keeps one; false when it could not be written.
+bool WriteTranscript(const std::string &event);
+// QuoteText (setupkit/transcript_text.h) quotes a text of an event.
 
 // ---- dialog stack ------------------------------------------------------------------------------
 

@@ -23,9 +23,6 @@
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
 
-// TODO(transcript): setupkit::WriteTranscript.
-#include "winsim/machine.h"
-
 namespace setupkit {
 namespace {
 
@@ -33,10 +30,6 @@ unsigned g_percent = 0;
 bool g_cancelled = false;
 std::string g_restartDir;
 std::vector<std::string> g_restartList;
-
-void Transcribe(const std::string &event) {
-  winsim::Transcript(event);
-}
 
 // ---- the gauge ------------------------------------------------------------------------------
 
@@ -237,9 +230,11 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
       why = "the file does not exist";
     else if (source.isDir)
       why = "it is a directory, not a file";
+    else if (!FileReadable(source.full))
+      why = "the file cannot be read";
     if (!why.empty()) {
       TellUser(CannotCopy(job.source, job.destination, why));
-      Transcribe("copy 0" + counted);
+      WriteTranscript("copy 0" + counted);
       return grcNotOkay;
     }
     sizes.push_back(source.size);
@@ -273,7 +268,7 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
   }
   if (grc == grcOkay) ShowGauge(100, "");
   EndGauge();
-  Transcribe("copy " + std::to_string(copied) + counted);
+  WriteTranscript("copy " + std::to_string(copied) + counted);
   return grc;
 }
 

@@ -9,9 +9,6 @@
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
 
-// TODO(file I/O): the content of files over CreateFileA/ReadFile/WriteFile.
-#include "winsim/machine.h"
-
 namespace setupkit {
 namespace {
 
@@ -81,44 +78,59 @@ bool CreateMachineDirectory(const std::string &windowsPath, DWORD *error) {
 }
 
 bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD *error) {
-  std::string host;
-  uint32_t e = 0;
-  if (!winsim::ResolvePath(windowsPath, &host, &e)) return *error = e, false;
-  DWORD attributes = GetFileAttributesA(windowsPath.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return *error = GetLastError(), false;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return *error = ERROR_ACCESS_DENIED, false;
-  if (!winsim::ReadHostFile(host, content)) return *error = ERROR_ACCESS_DENIED, false;
-  return true;
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  content->clear();
+  bool ok = true;
+  char buffer[32768];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      *error = GetLastError();
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    content->append(buffer, got);
+  }
+  CloseHandle(file);
+  return ok;
 }
 
 bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
                       DWORD *error) {
-  std::string host, old;
-  uint32_t e = 0;
-  if (!winsim::ResolvePath(windowsPath, &host, &e)) return *error = e, false;
-  DWORD attributes = GetFileAttributesA(windowsPath.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-      return *error = ERROR_ACCESS_DENIED, false;
-    if (winsim::IsFileLoaded(host)) return *error = ERROR_SHARING_VIOLATION, false;
-    if (append && !winsim::ReadHostFile(host, &old)) return *error = ERROR_ACCESS_DENIED, false;
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    return *error = GetLastError(), false;
-  }
-  if (!winsim::WriteFileAtomically(host, old + content)) return *error = ERROR_ACCESS_DENIED, false;
-  return true;
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  DWORD written = 0;
+  bool ok = (!append || SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER) &&
+            (content.empty() || (WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
+                                           &written, nullptr) &&
+                                 written == content.size())) &&
+            FlushFileBuffers(file);
+  if (!ok) *error = GetLastError();
+  if (!CloseHandle(file) && ok) ok = false, *error = GetLastError();
+  return ok;
 }
 
 bool FileInUse(const std::string &windowsPath) {
-  std::string host;
-  uint32_t e = 0;
-  return winsim::ResolvePath(windowsPath, &host, &e) && winsim::IsFileLoaded(host);
+  // A file that a running program holds does not open for writing.
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool FileReadable(const std::string &windowsPath) {
-  std::string host;
-  uint32_t e = 0;
-  return winsim::ResolvePath(windowsPath, &host, &e) && winsim::ReadHostFile(host, &host);
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
 }
 
 std::vector<std::string> ProfileNames(LPCSTR szFile, LPCSTR szSect) {

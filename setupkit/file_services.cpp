@@ -1,6 +1,6 @@
 // Files and directories of the machine for the setup's own use: directories made and removed,
 // files removed and backed up, writability checks, the search for a file as OpenFile makes it,
-// the PATH of a batch file, and resource stamping (which this stand-in cannot do).
+// the PATH of a batch file, and resource stamping (which this toolkit does not do).
 #include <windows.h>
 
 #include <cstdio>
@@ -207,11 +207,11 @@ BOOL WINAPI FStampResource(LPCSTR szSect, LPCSTR szKey, LPCSTR szDst, WORD wResT
                            LPCSTR szData, int cbData) {
   (void)szData;
   (void)cbData;
-  // Program files on the image are plain files, not executables with resources, so nothing
-  // could be written where the setup expects it: refuse rather than pretend.
+  // Writing into another program's resources is not done here (NT 3.5 has no call for it): refuse
+  // rather than pretend, and say so to whoever maintains the setup.
   std::fprintf(stderr,
-               "setupkit: FStampResource [%s] %s in %s (type %u, id %u): this machine image "
-               "holds no program resources to stamp\n",
+               "setupkit: FStampResource [%s] %s in %s (type %u, id %u): resource stamping is "
+               "not supported\n",
                szSect ? szSect : "", szKey ? szKey : "", szDst ? szDst : "",
                static_cast<unsigned>(wResType), static_cast<unsigned>(wResId));
   return FALSE;

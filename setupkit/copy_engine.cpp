@@ -2,14 +2,13 @@
 //
 // - Every file of the list is checked before the first is copied: a list that names a file the
 //   distribution lacks copies nothing, and the user learns which file and why.
-// - A file is copied whole or not at all, with its date (CopyFileA keeps it); a copy of a
-//   read-only file (as files on a CD are) is left writable, so that a later setup can replace
-//   or remove it.
+// - A file is copied whole or not at all, with its date; a copy of a read-only file (as files on
+//   a CD are) is left writable, so that a later setup can replace or remove it.
 // - An existing read-only destination is not replaced: someone protected it. A destination that
-//   a running program holds (CopyFileA meets a sharing violation) cannot be replaced while it
-//   runs; with a restart directory set the new file is staged there and put in place at the
-//   next restart (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT), otherwise the copy fails and
-//   says so.
+//   a running program holds (it does not open for writing: a sharing violation) cannot be
+//   replaced while it runs; with a restart directory set the new file is staged there and put in
+//   place at the next restart (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT), otherwise the copy
+//   fails and says so.
 // - The user stops the copy with the gauge's Cancel button or by a quit message in the queue;
 //   the engine finishes the file at hand and answers grcUserQuit.
 // - The gauge is a modeless dialog of the dialog library; each run writes one transcript line:
@@ -81,14 +80,6 @@ std::string ParentOf(const std::string &full) {
   return full.substr(0, cut == 2 ? 3 : cut);
 }
 
-// A copy of a read-only file is left writable.
-void LeaveWritable(const std::string &path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-  SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
-}
-
 // Copies the new file into the restart directory and has it put in place at the next restart.
 bool StageForRestart(const MachineFile &source, const MachineFile &target, std::string *why) {
   DWORD error = 0;
@@ -107,15 +98,11 @@ bool StageForRestart(const MachineFile &source, const MachineFile &target, std::
     return false;
   }
   error = 0;
-  if (!CopyFileA(source.full.c_str(), staged.c_str(), TRUE)) {
+  if (CopyFileContents(source.full, staged, true, &error) &&
+      !MoveFileExA(staged.c_str(), target.full.c_str(),
+                   MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
     error = GetLastError();
-  } else {
-    LeaveWritable(staged);
-    if (!MoveFileExA(staged.c_str(), target.full.c_str(),
-                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-      error = GetLastError();
-      DeleteFileA(staged.c_str());
-    }
+    DeleteFileA(staged.c_str());
   }
   if (error) {
     *why = "the file there is in use, and it cannot be staged for the restart (" +
@@ -143,6 +130,9 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
   if (!CreateMachineDirectory(dir, &error))
     return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
   if (target.exists && target.readOnly) return *why = "the file there is read-only", false;
+  // A file copied onto itself is already in place; opening it for writing would empty it.
+  if (EqualNoCase(source.full, target.full))
+    return !append || (*why = "it is the same file", false);
 
   if (append) {
     if (target.exists && FileInUse(target.full)) return *why = kInUse, false;
@@ -153,8 +143,7 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
       return *why = "the file cannot be written", false;
     return true;
   }
-  if (!CopyFileA(source.full.c_str(), target.full.c_str(), FALSE)) {
-    error = GetLastError();
+  if (!CopyFileContents(source.full, target.full, false, &error)) {
     if (error == ERROR_SHARING_VIOLATION && target.exists) {
       if (g_restartDir.empty()) return *why = kInUse, false;
       return StageForRestart(source, target, why);
@@ -163,7 +152,6 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
       return *why = "the file cannot be read (" + ErrorText(error) + ")", false;
     return *why = ErrorText(error), false;
   }
-  LeaveWritable(target.full);
   return true;
 }
 

@@ -38,6 +38,10 @@ bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD
 // error.
 bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
                       DWORD *error);
+// Copies a file's bytes and its date; the copy is writable. A copy that fails midway is removed.
+// false with a Win32 error.
+bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+                      DWORD *error);
 // Whether the file opens for reading.
 bool FileReadable(const std::string &windowsPath);
 // The names GetPrivateProfileStringA lists: the file's sections (a null section) or the keys of

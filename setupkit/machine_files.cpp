@@ -46,12 +46,16 @@ bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD 
   file->isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   file->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (!file->isDir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(file->full.c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      file->size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-      file->written = data.ftLastWriteTime;
-      FindClose(find);
+    // Opened for no access, which any file allows: its size and date.
+    HANDLE handle = CreateFileA(file->full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      DWORD high = 0;
+      DWORD low = GetFileSize(handle, &high);
+      if (low != INVALID_FILE_SIZE || GetLastError() == ERROR_SUCCESS)
+        file->size = static_cast<uint64_t>(high) << 32 | low;
+      GetFileTime(handle, nullptr, nullptr, &file->written);
+      CloseHandle(handle);
     }
   }
   return true;
@@ -111,6 +115,43 @@ bool WriteMachineFile(const std::string &windowsPath, const std::string &content
             FlushFileBuffers(file);
   if (!ok) *error = GetLastError();
   if (!CloseHandle(file) && ok) ok = false, *error = GetLastError();
+  return ok;
+}
+
+bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+                      DWORD *error) {
+  HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  HANDLE out =
+      CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    CloseHandle(in);
+    return false;
+  }
+  bool ok = true;
+  static char buffer[65536];
+  for (;;) {
+    DWORD got = 0, written = 0;
+    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!WriteFile(out, buffer, got, &written, nullptr) || written != got) {
+      ok = false;
+      break;
+    }
+  }
+  FILETIME written;
+  ok = ok && GetFileTime(in, nullptr, nullptr, &written) &&
+       SetFileTime(out, nullptr, nullptr, &written) && FlushFileBuffers(out);
+  if (!ok) *error = GetLastError();
+  CloseHandle(in);
+  if (!CloseHandle(out) && ok) ok = false, *error = GetLastError();
+  if (!ok) DeleteFileA(to.c_str());  // never a part of a file
   return ok;
 }
 

@@ -216,7 +216,7 @@ TEST(SetupProgram, DriverDirectoryFailureEndsTheBuiltSetup) {
 }
 
 TEST(SetupProgram, FailedCopyEndsTheBuiltSetupAfterNamingTheFile) {
-  SystemSession session("[faults]\nCopyFileA = 5\n");
+  SystemSession session("[faults]\nWriteFile = 112\n");
   wizard_testing::AddPostScriptModules(session);
   RunResult run = session.RunSetup("100 CONTINUE\n800 CONTINUE\n2300 CONTINUE\n");
   EXPECT_EQ(run.status, 0) << run.err;
@@ -224,7 +224,7 @@ TEST(SetupProgram, FailedCopyEndsTheBuiltSetupAfterNamingTheFile) {
             Lines({"dialog 100 CONTINUE", "dialog 800 CONTINUE",
                    "msgbox \"Norvale Network Printing Setup\" \"Setup cannot copy "
                    "C:\\\\DIST\\\\zelpsmon.hlp to C:\\\\WINNT35\\\\system32\\\\zelpsmon.hlp: "
-                   "access is denied.\"",
+                   "the disk is full.\"",
                    "copy 0 of 7 files", "error \"Error code = 1024\"", "dialog 2300 CONTINUE",
                    "exit 0"}));
 }

@@ -208,6 +208,9 @@ TEST_F(CopyEngine, SingleFileCopyTellsTheUserOnlyWhenAsked) {
   EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "C:\\X\\log.txt", cmoNone, FALSE));
   EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "C:\\X\\log.txt", cmoNone, TRUE));
   EXPECT_EQ(Image().ReadFile("drive_c/X/log.txt"), "read meread me");
+  // A file copied onto itself stays as it is.
+  EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "c:\\dist\\README.TXT", cmoNone, FALSE));
+  EXPECT_EQ(Image().ReadFile("drive_c/DIST/readme.txt"), "read me");
 }
 
 }  // namespace

@@ -20,7 +20,6 @@
 #include <csignal>
 #include <cstdio>
 
-#include "dialogs/dialogs.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
@@ -117,9 +116,15 @@ void ShowBillboard(int index) {
   if (!Showing() || index < 0) return;
   const Billboard &b = Billboards()[static_cast<size_t>(index)];
   if (b.id == 0) return;  // a blank billboard shows the frame alone
-  if (const dialogs::DialogTemplate *t = dialogs::FindTemplate(b.id)) {
-    winsim::ConsoleBox(t->title, {t->text});
+  // A modeless dialog of its library, shown while its share of the copy runs.
+  HMODULE library = LoadLibraryA(b.library.c_str());
+  if (!library) return;
+  HWND board = CreateDialogParamA(library, MAKEINTRESOURCEA(b.id), HwndFrame(), NULL, 0);
+  if (board) {
+    ShowWindow(board, SW_SHOW);
+    DestroyWindow(board);
   }
+  FreeLibrary(library);
 }
 
 std::string FileName(const std::string &path) {

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "dialogs/dialogs.h"
+#include "toolkit/dialog_library.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
@@ -109,10 +109,13 @@ BOOL WINAPI FAddToBillboardList(LPCSTR szDll, UINT idDlg, LPCSTR szProc, LONG lT
   bool blank = (!szDll || !*szDll) && idDlg == 0 && (!szProc || !*szProc);
   if (!blank) {
     // A billboard is a modeless dialog of a library: it must be there to be shown.
-    bool modeless = false;
-    if (!szDll || !szProc || !dialogs::FindProcedure(szDll, szProc, &modeless) || !modeless ||
-        !dialogs::HasDialog(szDll, idDlg, szProc))
-      return FALSE;
+    if (!szDll || !szProc || lstrcmpA(szProc, PROC_MODELESS) != 0) return FALSE;
+    HMODULE library = LoadLibraryA(szDll);
+    if (!library) return FALSE;
+    bool there = GetProcAddress(library, szProc) != NULL &&
+                 FindResourceA(library, MAKEINTRESOURCEA(idDlg), RT_DIALOG) != NULL;
+    FreeLibrary(library);
+    if (!there) return FALSE;
     board.library = szDll;
     board.id = idDlg;
     board.procedure = szProc;

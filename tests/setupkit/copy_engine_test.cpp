@@ -171,8 +171,8 @@ TEST_F(CopyEngine, CtrlCInTheTerminalStopsTheCopy) {
   ASSERT_TRUE(FOpenInf("C:\\DIST\\setup.inf", TRUE, FALSE));
   AddStandardList();
   // The key press arrives while the engine lets the frame's messages through.
-  winsim::SetWindowHandler(HwndFrame(), [](const MSG &) -> LRESULT {
-    std::raise(SIGINT);
+  winsim::SetWindowHandler(HwndFrame(), [](const MSG &m) -> LRESULT {
+    if (m.message == WM_USER) std::raise(SIGINT);
     return 0;
   });
   PostMessageA(HwndFrame(), WM_USER, 0, 0);

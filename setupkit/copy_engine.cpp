@@ -14,10 +14,12 @@
 // - The gauge is a modeless dialog of the dialog library; each run writes one transcript line:
 //   "copy <files copied> of <files listed> files".
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
+#include "dialogs/library_ids.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
@@ -30,14 +32,64 @@ bool g_cancelled = false;
 std::string g_restartDir;
 std::vector<std::string> g_restartList;
 
-// ---- the gauge ------------------------------------------------------------------------------
+// ---- the gauge and the billboards ------------------------------------------------------------
 
-void ShowGauge(unsigned percent, const std::string &file) {
-  (void)file;
-  g_percent = percent;
+const char kDialogLibrary[] = "mscuistf.dll";
+
+HMODULE g_library = nullptr;  // the dialog library while the gauge or a billboard is up
+HWND g_gauge = nullptr;
+HWND g_billboard = nullptr;
+HMODULE g_billboardLibrary = nullptr;
+
+// The gauge's own procedure: its Cancel button asks the engine to stop after the file at hand.
+INT_PTR CALLBACK GaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  (void)lParam;
+  switch (message) {
+    case WM_INITDIALOG:
+      SendDlgItemMessageA(dialog, IDC_GAUGE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) {
+        g_cancelled = true;
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
 }
 
-void EndGauge() {}
+// Shows the progress, bringing the gauge up on its first use. The copy goes on without it when
+// it cannot be shown, and in silent mode nothing is shown.
+void ShowGauge(unsigned percent, const std::string &file) {
+  g_percent = percent;
+  if (SilentMode()) return;
+  if (!g_gauge) {
+    if (!g_library) g_library = LoadLibraryA(kDialogLibrary);
+    if (!g_library) return;
+    g_gauge = CreateDialogParamA(g_library, MAKEINTRESOURCEA(DLG_COPY_GAUGE), HwndFrame(),
+                                 GaugeProc, 0);
+    if (!g_gauge) return;
+    ShowWindow(g_gauge, SW_SHOW);
+  }
+  if (!file.empty()) SetDlgItemTextA(g_gauge, IDC_GAUGE_TEXT, file.c_str());
+  SendDlgItemMessageA(g_gauge, IDC_GAUGE_BAR, PBM_SETPOS, percent, 0);
+}
+
+void EndBillboard() {
+  if (g_billboard) DestroyWindow(g_billboard);
+  if (g_billboardLibrary) FreeLibrary(g_billboardLibrary);
+  g_billboard = nullptr;
+  g_billboardLibrary = nullptr;
+}
+
+void EndGauge() {
+  EndBillboard();
+  if (g_gauge) DestroyWindow(g_gauge);
+  if (g_library) FreeLibrary(g_library);
+  g_gauge = nullptr;
+  g_library = nullptr;
+}
 
 // Lets the pending messages through; a quit message or the gauge's Cancel is the user's wish
 // to stop.
@@ -65,8 +117,26 @@ int BillboardAt(uint64_t done, uint64_t total) {
   return static_cast<int>(boards.size()) - 1;
 }
 
+// A modeless dialog of its library, up while its share of the copy runs; a blank billboard
+// shows the frame alone.
 void ShowBillboard(int index) {
-  (void)index;
+  EndBillboard();
+  if (SilentMode() || index < 0) return;
+  const Billboard &b = Billboards()[static_cast<size_t>(index)];
+  if (b.id == 0) return;
+  g_billboardLibrary = LoadLibraryA(b.library.c_str());
+  if (!g_billboardLibrary) return;
+  // GetProcAddress answers "any function"; the library exports dialog procedures.
+  DLGPROC procedure = reinterpret_cast<DLGPROC>(reinterpret_cast<void (*)(void)>(
+      GetProcAddress(g_billboardLibrary, b.procedure.c_str())));
+  g_billboard = CreateDialogParamA(g_billboardLibrary, MAKEINTRESOURCEA(b.id), HwndFrame(),
+                                   procedure, 0);
+  if (g_billboard) ShowWindow(g_billboard, SW_SHOW);
+  // The gauge stays in front of it.
+  if (g_gauge) {
+    ShowWindow(g_gauge, SW_HIDE);
+    ShowWindow(g_gauge, SW_SHOW);
+  }
 }
 
 // ---- copies ---------------------------------------------------------------------------------
@@ -180,6 +250,9 @@ const std::vector<std::string> &RestartList() {
 }
 
 void ForgetInstallState() {
+  // The windows and the library went with the process that had them.
+  g_gauge = g_billboard = nullptr;
+  g_library = g_billboardLibrary = nullptr;
   g_percent = 0;
   g_cancelled = false;
   g_restartDir.clear();
@@ -273,7 +346,8 @@ BOOL WINAPI FCopyOneFile(LPCSTR szSrc, LPCSTR szDest, int cmo, BOOL fAppend) {
 
 BOOL WINAPI ProSetPos(UINT uPos, UINT uRange) {
   if (uRange == 0 || uPos > uRange) return FALSE;
-  ShowGauge(static_cast<unsigned>(static_cast<uint64_t>(uPos) * 100 / uRange), "");
+  g_percent = static_cast<unsigned>(static_cast<uint64_t>(uPos) * 100 / uRange);
+  if (g_gauge) SendDlgItemMessageA(g_gauge, IDC_GAUGE_BAR, PBM_SETPOS, g_percent, 0);
   return TRUE;
 }
 

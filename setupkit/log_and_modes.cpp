@@ -5,9 +5,9 @@
 // leaves every line it wrote. Lines end in CR LF, as Windows text files do.
 #include <windows.h>
 
-#include "dialogs/dialogs.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
+#include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
 
 namespace setupkit {
@@ -85,11 +85,15 @@ BOOL WINAPI FAddToBillboardList(LPCSTR szDll, UINT idDlg, LPCSTR szProc, LONG lT
   board.ticks = lTicks;
   bool blank = (!szDll || !*szDll) && idDlg == 0 && (!szProc || !*szProc);
   if (!blank) {
-    // A billboard is a modeless dialog of a library: it must be there to be shown.
-    bool modeless = false;
-    if (!szDll || !szProc || !dialogs::FindProcedure(szDll, szProc, &modeless) || !modeless ||
-        !dialogs::HasDialog(szDll, idDlg, szProc))
-      return FALSE;
+    // A billboard is a modeless dialog of a library, run by the library's modeless procedure:
+    // the library, the procedure and the template must be there to be shown.
+    if (!szDll || !szProc || lstrcmpA(szProc, PROC_MODELESS) != 0) return FALSE;
+    HMODULE library = LoadLibraryA(szDll);
+    if (!library) return FALSE;
+    bool there = GetProcAddress(library, szProc) != NULL &&
+                 FindResourceA(library, MAKEINTRESOURCEA(idDlg), RT_DIALOG) != NULL;
+    FreeLibrary(library);
+    if (!there) return FALSE;
     board.library = szDll;
     board.id = idDlg;
     board.procedure = szProc;

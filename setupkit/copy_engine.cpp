@@ -41,8 +41,9 @@ HWND g_gauge = nullptr;
 HWND g_billboard = nullptr;
 HMODULE g_billboardLibrary = nullptr;
 
-// The gauge's own procedure: its Cancel button asks the engine to stop after the file at hand.
-INT_PTR CALLBACK GaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+}  // namespace
+
+INT_PTR CALLBACK CopyGaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   (void)lParam;
   switch (message) {
     case WM_INITDIALOG:
@@ -59,6 +60,8 @@ INT_PTR CALLBACK GaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
   }
 }
 
+namespace {
+
 // Shows the progress, bringing the gauge up on its first use. The copy goes on without it when
 // it cannot be shown, and in silent mode nothing is shown.
 void ShowGauge(unsigned percent, const std::string &file) {
@@ -68,7 +71,7 @@ void ShowGauge(unsigned percent, const std::string &file) {
     if (!g_library) g_library = LoadLibraryA(kDialogLibrary);
     if (!g_library) return;
     g_gauge = CreateDialogParamA(g_library, MAKEINTRESOURCEA(DLG_COPY_GAUGE), HwndFrame(),
-                                 GaugeProc, 0);
+                                 CopyGaugeProc, 0);
     if (!g_gauge) return;
     ShowWindow(g_gauge, SW_SHOW);
   }
@@ -127,10 +130,10 @@ void ShowBillboard(int index) {
   g_billboardLibrary = LoadLibraryA(b.library.c_str());
   if (!g_billboardLibrary) return;
   // GetProcAddress answers "any function"; the library exports dialog procedures.
-  DLGPROC procedure = reinterpret_cast<DLGPROC>(reinterpret_cast<void (*)(void)>(
-      GetProcAddress(g_billboardLibrary, b.procedure.c_str())));
-  g_billboard = CreateDialogParamA(g_billboardLibrary, MAKEINTRESOURCEA(b.id), HwndFrame(),
-                                   procedure, 0);
+  DLGPROC procedure = reinterpret_cast<DLGPROC>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(g_billboardLibrary, b.procedure.c_str())));
+  g_billboard =
+      CreateDialogParamA(g_billboardLibrary, MAKEINTRESOURCEA(b.id), HwndFrame(), procedure, 0);
   if (g_billboard) ShowWindow(g_billboard, SW_SHOW);
   // The gauge stays in front of it.
   if (g_gauge) {
@@ -302,7 +305,6 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
     total += source.size;
   }
 
-  g_cancelled = false;
   uint64_t done = 0;
   int billboard = -1;
   size_t copied = 0;
@@ -329,6 +331,7 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
   }
   if (grc == grcOkay) ShowGauge(100, "");
   EndGauge();
+  g_cancelled = false;  // a Cancel ends the run it was pressed in
   WriteTranscript("copy " + std::to_string(copied) + counted);
   return grc;
 }

@@ -107,8 +107,10 @@ bool ResolveCopyList(std::vector<CopyJob> *jobs, std::string *problem);
 // use is staged for the next restart when a restart directory is set.
 bool CopyMachineFile(const std::string &source, const std::string &destination,
                      std::string *reason);
-// The gauge: percent shown, and whether the copy engine is running.
+// The gauge: percent shown, and the procedure of its dialog (its Cancel stops the copy after the
+// file at hand).
 unsigned GaugePercent();
+INT_PTR CALLBACK CopyGaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 const std::string &RestartDirectory();
 const std::vector<std::string> &RestartList();  // destinations staged for the restart
 

@@ -159,6 +159,14 @@ TEST_F(CopyEngine, QuitStopsBeforeTheNextFile) {
   EXPECT_FALSE(Image().Exists("drive_c/WINNT35/system32/zelpsmon.dll"));
 }
 
+TEST_F(CopyEngine, CancelInTheGaugeStopsThatRunOnly) {
+  AddStandardList();
+  setupkit::CopyGaugeProc(nullptr, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(Copy(), grcUserQuit);
+  EXPECT_EQ(Copy(), grcOkay);
+  EXPECT_EQ(session_.Transcript(), Lines({"copy 0 of 4 files", "copy 4 of 4 files"}));
+}
+
 TEST_F(CopyEngine, ListsNeedTheirSectionsAndTheFrame) {
   EXPECT_FALSE(FAddSectionFilesToCopyList("Mips Monitor", "C:\\DIST\\", "C:\\WINNT35\\system32"));
   EXPECT_FALSE(FAddSectionKeyFileToCopyList("PPD Files", "Norvale 99", "C:\\DIST\\", "C:\\X"));

@@ -1,50 +1,59 @@
-// The toolkit frame: the window behind every dialog, the lock that keeps a second setup off the
-// machine, the wait cursor, and the install state.
+// The toolkit frame: the window behind every dialog, with the package's picture as its
+// backdrop; the named mutex that keeps a second setup off the machine; the wait cursor; the
+// install state.
 //
-// The lock is an flock on "setup.lock" in the machine image. The operating system drops it
-// when the process ends however it ends, so a killed setup never leaves the machine locked.
-// The file itself stays: removing it while another process has it open would let two setups
-// lock two different files.
+// The mutex is created by the first setup and exists while that setup runs; a setup that finds
+// it already there ends quietly (InitializeFrame answers -1). Windows drops a dead process's
+// handles, so a killed setup never leaves the machine locked.
 #include <windows.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <set>
 
-#include "dialogs/dialogs.h"
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
+#include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
-#include "winsim/user32_state.h"
 
 namespace setupkit {
 namespace {
 
-// The toolkit's own module handle (what HinstFrame answers).
-HINSTANCE const kToolkitInstance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7A000000));
+const char kFrameClass[] = "NorvaleSetupFrame";
+const char kMutexName[] = "NorvaleSetupFrame";
 
 struct Frame {
   bool up = false;
-  int lockFd = -1;
+  HANDLE mutex = NULL;
+  HINSTANCE instance = NULL;
+  HWND window = NULL;
+  HWND backdrop = NULL;  // the static control that shows the bitmap
+  HBITMAP bitmap = NULL;
   std::string commandLine;
-  HWND window = nullptr;
   bool install = false;
-  std::set<uintptr_t> cursors;  // wait cursors shown and not yet restored
-  uintptr_t nextCursor = 0x7C000001;
+  HMODULE installLibrary = NULL;   // the dialog library, loaded for the installation's dialogs
+  std::multiset<HCURSOR> cursors;  // what each HShowWaitCursor replaced, not yet restored
 };
 
 Frame g_frame;
 
-const bool g_hooked = (winsim::AddOpenHook(&ResetToolkit), true);
+LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      // A dialog's help button: the help that FDoDialogExt was given for it.
+      if (LOWORD(wParam) == IDHELP && lParam) {
+        ShowHelpOf(reinterpret_cast<HWND>(lParam));
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      return 0;  // the setup ends through its own dialogs, never by closing the frame
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
 
 }  // namespace
 
-std::string FrameLockPath() {
-  return winsim::M().dir + "/setup.lock";
-}
 bool FrameUp() {
   return g_frame.up;
 }
@@ -59,19 +68,21 @@ const std::string &FrameCommandLine() {
 }
 
 void ForgetFrame() {
-  if (g_frame.lockFd >= 0) ::close(g_frame.lockFd);  // closing the file drops the lock
-  uintptr_t next = g_frame.nextCursor;
+  if (g_frame.installLibrary) FreeLibrary(g_frame.installLibrary);
+  if (g_frame.window) DestroyWindow(g_frame.window);
+  if (g_frame.up) UnregisterClassA(kFrameClass, g_frame.instance);
+  if (g_frame.bitmap) DeleteObject(g_frame.bitmap);
+  if (g_frame.mutex) CloseHandle(g_frame.mutex);  // the next setup may start
   g_frame = Frame();
-  g_frame.nextCursor = next;  // a handle restored once never becomes valid again
 }
 
 void ResetToolkit() {
-  (void)g_hooked;
   ForgetDialogs();
   ForgetInf();
   ForgetSymbols();
   ForgetFrame();
-  dialogs::ResetAnswers();
+  ForgetInstallState();
+  ResetAnswers();
 }
 
 }  // namespace setupkit
@@ -82,56 +93,82 @@ extern "C" {
 
 int WINAPI InitializeFrame(LPSTR szCmdLine) {
   if (g_frame.up) return 0;  // one frame per process
-  if (winsim::Fault("InitializeFrame")) return 0;
-  if (!winsim::MachineOpen()) return 0;
-
-  int fd = ::open(FrameLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return 0;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int err = errno;
-    ::close(fd);
-    return err == EWOULDBLOCK ? -1 : 0;  // another setup works on this machine
+  HANDLE mutex = CreateMutexA(NULL, FALSE, kMutexName);
+  if (!mutex) return 0;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return -1;  // another setup works on this machine
   }
-
+  HINSTANCE instance = GetModuleHandleA(NULL);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = FrameWndProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+  wc.lpszClassName = kFrameClass;
+  HWND window = NULL, backdrop = NULL;
+  if (RegisterClassA(&wc)) {
+    window = CreateWindowA(kFrameClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
+    if (window)
+      backdrop = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 0, 0, window,
+                               NULL, instance, NULL);
+    if (!backdrop) {
+      if (window) DestroyWindow(window);
+      UnregisterClassA(kFrameClass, instance);
+    }
+  }
+  if (!backdrop) {
+    CloseHandle(mutex);
+    return 0;
+  }
+  if (wc.hCursor) SetCursor(wc.hCursor);
   g_frame.up = true;
-  g_frame.lockFd = fd;
+  g_frame.mutex = mutex;
+  g_frame.instance = instance;
+  g_frame.window = window;
+  g_frame.backdrop = backdrop;
   g_frame.commandLine = szCmdLine ? szCmdLine : "";
-  g_frame.window = winsim::NewWindow("Setup");
   return 1;
 }
 
 HWND WINAPI HwndFrame(void) {
-  return g_frame.up ? g_frame.window : nullptr;
+  return g_frame.up ? g_frame.window : NULL;
 }
 
 HINSTANCE WINAPI HinstFrame(void) {
-  return g_frame.up ? kToolkitInstance : nullptr;
+  return g_frame.up ? g_frame.instance : NULL;
 }
 
 BOOL WINAPI FSetBitmap(LPCSTR szDll, UINT idBitmap) {
-  if (winsim::Fault("FSetBitmap")) return FALSE;
   if (!g_frame.up || !szDll) return FALSE;
-  const std::vector<std::string> *bitmap = dialogs::FindBitmap(szDll, idBitmap);
+  HMODULE library = LoadLibraryA(szDll);
+  if (!library) return FALSE;
+  HBITMAP bitmap = LoadBitmapA(library, MAKEINTRESOURCEA(idBitmap));
+  FreeLibrary(library);  // the bitmap does not need the library once loaded
   if (!bitmap) return FALSE;
-  if (winsim::Interactive()) {
-    std::printf("\n");
-    for (const std::string &line : *bitmap) std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-  }
+  HBITMAP previous = reinterpret_cast<HBITMAP>(
+      SendMessageA(g_frame.backdrop, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+  if (previous) DeleteObject(previous);
+  g_frame.bitmap = bitmap;
   return TRUE;
 }
 
 HCURSOR WINAPI HShowWaitCursor(void) {
-  if (winsim::Fault("HShowWaitCursor")) return nullptr;
-  uintptr_t handle = g_frame.nextCursor++;
-  g_frame.cursors.insert(handle);
-  return reinterpret_cast<HCURSOR>(handle);
+  HCURSOR wait = LoadCursorA(NULL, IDC_WAIT);
+  if (!wait) return NULL;
+  HCURSOR previous = SetCursor(wait);
+  if (!previous) previous = LoadCursorA(NULL, IDC_ARROW);  // none was set: the arrow comes back
+  if (previous) g_frame.cursors.insert(previous);
+  return previous;
 }
 
 BOOL WINAPI FRestoreCursor(HCURSOR hcurPrev) {
-  if (winsim::Fault("FRestoreCursor")) return FALSE;
-  // Only a handle that HShowWaitCursor gave and that was not restored yet.
-  return g_frame.cursors.erase(reinterpret_cast<uintptr_t>(hcurPrev)) ? TRUE : FALSE;
+  // Only a cursor that HShowWaitCursor answered and that was not restored yet.
+  auto it = g_frame.cursors.find(hcurPrev);
+  if (!hcurPrev || it == g_frame.cursors.end()) return FALSE;
+  g_frame.cursors.erase(it);
+  SetCursor(hcurPrev);
+  return TRUE;
 }
 
 void WINAPI TerminateFrame(void) {
@@ -142,13 +179,20 @@ void WINAPI TerminateFrame(void) {
 }
 
 BOOL WINAPI FInitializeInstall(HINSTANCE hinst, HWND hwndFrame) {
-  if (winsim::Fault("FInitializeInstall")) return FALSE;
-  if (!g_frame.up || hinst != kToolkitInstance || hwndFrame != g_frame.window) return FALSE;
+  if (!g_frame.up || hinst != g_frame.instance || hwndFrame != g_frame.window) return FALSE;
+  if (g_frame.install) return TRUE;
+  // The copy gauge and the billboards come from the dialog library: it must be there before
+  // the installation starts, and stays loaded until it ends.
+  HMODULE library = LoadLibraryA(DIALOG_LIBRARY);
+  if (!library) return FALSE;
+  g_frame.installLibrary = library;
   g_frame.install = true;
   return TRUE;
 }
 
 void WINAPI TerminateInstall(void) {
+  if (g_frame.installLibrary) FreeLibrary(g_frame.installLibrary);
+  g_frame.installLibrary = NULL;
   g_frame.install = false;
 }
 

@@ -3,6 +3,8 @@
 #ifndef SETUPKIT_SETUPKIT_H
 #define SETUPKIT_SETUPKIT_H
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -12,8 +14,6 @@ namespace setupkit {
 
 // ---- frame -------------------------------------------------------------------------------------
 
-// The file in the machine image on which a running setup holds its exclusive lock.
-std::string FrameLockPath();
 bool FrameUp();
 bool InstallUp();
 int WaitCursorCount();
@@ -66,6 +66,39 @@ bool WriteTranscript(const std::string &event);
 
 // The ids of the dialogs that are up, bottom first.
 std::vector<unsigned> DialogStack();
+// The frame was asked for the help of the dialog `dialog` (its help button): runs the help
+// dialog that FDoDialogExt was given with it.
+void ShowHelpOf(HWND dialog);
+
+// ---- answer file and transcript
+// ------------------------------------------------------------------
+
+struct Answer {
+  int line = 0;
+  unsigned id = 0;
+  std::string keyword;
+  bool hasButton = false;
+  std::string button;  // digits, as written
+  bool hasText = false;
+  std::string text;  // the rest of the line, as written
+};
+
+// Whether the run is answered from an answer file (WINSIM_ANSWERS).
+bool Answering();
+// Whether the next answer names dialog `id` (without using it).
+bool NextAnswerIs(unsigned id);
+// Takes the next answer, which must name dialog `id`. When it names another dialog, or none is
+// left, the run stops here: a message on standard error naming both dialogs, "exit 2" in the
+// transcript, exit status 2.
+Answer TakeAnswer(unsigned id);
+// Stops the run as a fault of the answer file, with this message (does not return).
+[[noreturn]] void AnswerFileFault(const std::string &message);
+// "answer file <path> line <n>: ", where a fault of that answer is told.
+std::string AnswerWhere(const Answer &answer);
+// Appends an answer line to the recording of an interactive run (WINSIM_RECORD), if any.
+void RecordAnswer(const std::string &line);
+// Forgets the answers read so far (a new process).
+void ResetAnswers();
 
 // Forgets everything the toolkit holds (symbols, dialogs, setup file, frame and its lock), as the
 // end of the process would. Run when a machine is opened, so that each test starts afresh.

@@ -1,6 +1,6 @@
 // Process-level calls of kernel32: last-error value, exit, sleep, the version word, the
 // environment, the error mode, the tick count, pseudo handles, local and global memory, and the
-// run-time loading of ADVAPI32.DLL.
+// run-time loading of ADVAPI32.DLL and of the dialog libraries linked into the program.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,6 +13,7 @@
 
 #include "winsim/handles.h"
 #include "winsim/machine.h"
+#include "winsim/modules.h"
 
 namespace {
 
@@ -28,8 +29,9 @@ std::vector<std::pair<std::string, std::string>> g_env;
 // block fails with ERROR_INVALID_HANDLE as on Windows, instead of corrupting the host heap.
 std::map<void *, size_t> g_blocks;
 
-// ADVAPI32.DLL: how often it is loaded. Zero: not in the process.
-int g_advapiRefs = 0;
+// How often each module is loaded (ADVAPI32.DLL and the linked-in libraries). Zero or absent:
+// not in the process.
+std::map<HMODULE, int> g_moduleRefs;
 
 const DWORD kProcessId = 0x5C;
 HMODULE const kExeModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
@@ -44,7 +46,7 @@ void ResetProcessState() {
   g_errorMode = 0;
   g_envBuilt = false;
   g_env.clear();
-  g_advapiRefs = 0;
+  g_moduleRefs.clear();
 }
 [[maybe_unused]] const bool g_hooked = (winsim::AddOpenHook(&ResetProcessState), true);
 
@@ -132,7 +134,12 @@ std::string Expand(const char *src) {
 HMODULE ModuleByName(const char *name) {
   std::string n = winsim::Upper(name);
   if (n.size() > 4 && n.compare(n.size() - 4, 4, ".DLL") == 0) n.resize(n.size() - 4);
-  return n == "ADVAPI32" ? kAdvapiModule : nullptr;
+  return n == "ADVAPI32" ? kAdvapiModule : winsim::LinkedModuleHandle(name);
+}
+
+bool IsLoaded(HMODULE module) {
+  auto it = g_moduleRefs.find(module);
+  return it != g_moduleRefs.end() && it->second > 0;
 }
 
 struct Export {
@@ -190,6 +197,14 @@ HLOCAL FreeBlock(HLOCAL mem) {
 }
 
 }  // namespace
+
+namespace winsim {
+
+const LinkedModule *LoadedModule(HMODULE module) {
+  return IsLoaded(module) ? LinkedModuleOf(module) : nullptr;
+}
+
+}  // namespace winsim
 
 extern "C" {
 
@@ -339,14 +354,14 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  ++g_advapiRefs;
+  ++g_moduleRefs[module];
   return module;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   if (!lpModuleName) return kExeModule;
   HMODULE module = ModuleByName(lpModuleName);
-  if (!module || g_advapiRefs == 0) {
+  if (!module || !IsLoaded(module)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -358,11 +373,11 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     SetLastError(err);
     return FALSE;
   }
-  if (hLibModule != kAdvapiModule || g_advapiRefs == 0) {
+  if (!IsLoaded(hLibModule)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
   }
-  --g_advapiRefs;
+  --g_moduleRefs[hLibModule];
   return TRUE;
 }
 
@@ -371,14 +386,20 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(err);
     return nullptr;
   }
-  if (hModule != kAdvapiModule || g_advapiRefs == 0) {
+  if (!IsLoaded(hModule)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   // A value below 64K is an ordinal; the stand-in exports by name only. Names are exact.
-  if (reinterpret_cast<uintptr_t>(lpProcName) > 0xFFFF)
-    for (const Export &e : kAdvapiExports)
-      if (std::strcmp(e.name, lpProcName) == 0) return e.proc;
+  if (reinterpret_cast<uintptr_t>(lpProcName) > 0xFFFF) {
+    if (hModule == kAdvapiModule) {
+      for (const Export &e : kAdvapiExports)
+        if (std::strcmp(e.name, lpProcName) == 0) return e.proc;
+    } else if (const winsim::LinkedModule *m = winsim::LinkedModuleOf(hModule)) {
+      for (size_t i = 0; i < m->exportCount; ++i)
+        if (std::strcmp(m->exports[i].name, lpProcName) == 0) return m->exports[i].proc;
+    }
+  }
   SetLastError(ERROR_PROC_NOT_FOUND);
   return nullptr;
 }

@@ -1,6 +1,5 @@
-// What user32 keeps about the windows of the simulated process, for the other stand-ins (which
-// make the frame and the dialogs without CreateWindow) and for tests that check what the user
-// would see: a window's title and show state, and what the message queue holds.
+// What user32 keeps about the windows of the simulated process, for tests that check what the
+// user would see: a window's title and show state, the cursor, and what the message queue holds.
 #ifndef WINSIM_USER32_STATE_H
 #define WINSIM_USER32_STATE_H
 
@@ -11,9 +10,8 @@
 
 namespace winsim {
 
-// A new window with a handle of its own, hidden, with the given title. A handle that user32 has
-// not seen before also becomes a window when it is first used, so this is needed only where a
-// stand-in wants a distinct handle.
+// A new window of no class, hidden, with the given title: a window whose messages a test takes
+// with SetWindowHandler.
 HWND NewWindow(const std::string &title);
 
 struct WindowState {
@@ -35,6 +33,8 @@ void SetWindowHandler(HWND hwnd, WindowHandler handler);
 // Messages posted and not yet removed (WM_QUIT not counted), and whether a quit is pending.
 size_t QueuedMessageCount();
 bool QuitPending();
+// The cursor SetCursor set last.
+HCURSOR CurrentCursor();
 
 }  // namespace winsim
 

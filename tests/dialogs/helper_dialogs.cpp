@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "dialogs/dialogs.h"
+#include "answered_frame.h"
 #include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
 #include "winsim/machine.h"
@@ -50,10 +50,7 @@ int main(int argc, char **argv) {
       FSetSymbolValue(step.substr(0, eq).c_str(), step.substr(eq + 1).c_str());
     } else {
       unsigned id = static_cast<unsigned>(std::atoi(step.c_str()));
-      const dialogs::DialogTemplate *t = dialogs::FindTemplate(id);
-      bool help = id == DLG_WELCOME || id == DLG_QUIT || id == DLG_OPTION;
-      if (!t || !FDoDialogExt(HwndFrame(), DIALOG_LIBRARY, id, t->procedure, DIALOG_LIBRARY,
-                              help ? DLG_HELP : 0, help ? PROC_HELP : nullptr)) {
+      if (!testing_support::RunLibraryDialog(id)) {
         std::printf("=> %u failed\n", id);
         continue;
       }

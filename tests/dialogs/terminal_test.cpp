@@ -108,7 +108,7 @@ TEST(Terminal, TheEndOfInputIsThePersonLeaving) {
   EXPECT_EQ(run.transcript,
             "dialog 100 EXIT\ndialog 200 EXIT\ndialog 1200 CANCEL\ndialog 1500 CANCEL\n"
             "dialog 2400 CONTINUE\ndialog 1100 EXIT\ndialog 900 CONTINUE\nexit 0\n");
-  EXPECT_TRUE(Shows(run, "(input has ended: Exit Setup)"));
+  EXPECT_TRUE(Shows(run, "(input has ended: the dialog is closed)"));
 }
 
 }  // namespace

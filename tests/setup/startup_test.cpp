@@ -92,7 +92,8 @@ TEST(InitSetupFrame, LongestWorkingDirectoryStillGetsItsBackslash) {
 }
 
 TEST(InitSetupFrame, FailedInitialisationTearsDownAndAnswersZero) {
-  for (const char *fault : {"InitializeFrame = 1", "FInitializeInstall = 1"}) {
+  // The frame's mutex, its window, the dialog library the installation needs.
+  for (const char *fault : {"CreateMutexA = 5", "CreateWindowExA = 8", "LoadLibraryA#1 = 126"}) {
     SystemSession session(std::string("[faults]\n") + fault + "\n");
     session.Open("");
     char cmd[] = "";
@@ -230,7 +231,7 @@ TEST(SetupProgram, MissingOrMalformedSetupFileIsFatal) {
 }
 
 TEST(SetupProgram, FrameThatDoesNotComeUpEndsSilently) {
-  for (const char *fault : {"InitializeFrame = 1", "FInitializeInstall = 1"}) {
+  for (const char *fault : {"CreateWindowExA = 8", "LoadLibraryA#1 = 126"}) {
     SystemSession session(std::string("[faults]\n") + fault + "\n");
     RunResult run = session.RunSetup("");
     EXPECT_EQ(run.status, 0) << fault << run.err;
@@ -263,7 +264,7 @@ TEST(SetupProgram, IncompleteRegistryLibraryEndsSilently) {
 }
 
 TEST(SetupProgram, FrameBitmapFailureIsFatal) {
-  SystemSession session("[faults]\nFSetBitmap = 1\n");
+  SystemSession session("[faults]\nLoadBitmapA = 1814\n");
   RunResult run = session.RunSetup("2300 CONTINUE\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(session.Transcript(),

@@ -82,7 +82,7 @@ TEST_F(DialogStack, ADialogRunAgainWhileUpBelowAnotherComesToTheTopOnce) {
 
 TEST_F(DialogStack, WhatTheLibraryDoesNotHoldDoesNotComeUp) {
   Start("1200 CONTINUE\n");
-  // Unknown library, procedure, dialog; a dialog with a procedure it is not built for; a help
+  // Unknown library, procedure, dialog; a dialog without the controls of its procedure; a help
   // dialog that is not there; a parent other than the frame.
   EXPECT_FALSE(FDoDialogExt(HwndFrame(), "mscuistg.dll", DLG_PRINTMAN_OFFER, PROC_INFO, nullptr, 0,
                             nullptr));
@@ -90,9 +90,11 @@ TEST_F(DialogStack, WhatTheLibraryDoesNotHoldDoesNotComeUp) {
   EXPECT_FALSE(Run(DLG_PRINTMAN_OFFER, "finfodlgproc"));
   EXPECT_FALSE(Run(1234, PROC_INFO));
   EXPECT_FALSE(Run(DLG_PRINTMAN_OFFER, PROC_RADIO));
+  EXPECT_FALSE(Run(DLG_PRINTMAN_OFFER, PROC_EDIT));
+  EXPECT_FALSE(Run(DLG_PRINTMAN_OFFER, PROC_ERROR));
   EXPECT_FALSE(Run(DLG_WELCOME, PROC_WELCOME, 901));
   EXPECT_FALSE(FDoDialogExt(HwndFrame(), DIALOG_LIBRARY, DLG_WELCOME, PROC_WELCOME, DIALOG_LIBRARY,
-                            DLG_HELP, PROC_INFO));
+                            DLG_HELP, "FNoSuchDlgProc"));
   EXPECT_FALSE(
       FDoDialogExt(nullptr, DIALOG_LIBRARY, DLG_PRINTMAN_OFFER, PROC_INFO, nullptr, 0, nullptr));
   EXPECT_FALSE(
@@ -110,10 +112,10 @@ TEST_F(DialogStack, WhatTheLibraryDoesNotHoldDoesNotComeUp) {
       FDoDialogExt(frame, DIALOG_LIBRARY, DLG_PRINTMAN_OFFER, PROC_INFO, nullptr, 0, nullptr));
 }
 
-TEST(DialogStackFaults, InjectedFaultsFailRunAndRemoval) {
+TEST(DialogStackFaults, FailedWindowCallsFailRunAndRemoval) {
   TestImage image(
       "[system]\nversion = 3.50.807\n[drives]\nC = drive_c\n"
-      "[faults]\nFDoDialogExt#2 = 1\nFKillNDialogs#1 = 1\n");
+      "[faults]\nDialogBoxParamA#1 = 8\nDestroyWindow#1 = 1400\n");
   image.WriteFile("answers.txt", "700 CONTINUE\n");
   image.Open("", "", image.HostPath("answers.txt"));
   char commandLine[] = "";

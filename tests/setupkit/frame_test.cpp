@@ -90,13 +90,20 @@ TEST_F(Frame, HandlesBitmapAndInstallStateBelongToTheFrame) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(HinstFrame(), nullptr);
 
-  // user32 knows the frame window: its title and maximised state are kept there.
+  // The frame is a window of its own class, its backdrop a bitmap control; the help request of
+  // a dialog goes to it.
   EXPECT_TRUE(SetWindowTextA(frame, "Norvale Network Printing Setup"));
   ShowWindow(frame, SW_SHOWMAXIMIZED);
   EXPECT_EQ(winsim::QueryWindow(frame).title, "Norvale Network Printing Setup");
   EXPECT_TRUE(winsim::WindowMaximized(frame));
+  HWND backdrop = GetWindow(frame, GW_CHILD);
+  ASSERT_NE(backdrop, nullptr);
+  EXPECT_EQ(SendMessageA(backdrop, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+  EXPECT_EQ(SendMessageA(frame, WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(IsWindow(frame)) << "closing the frame does not end the setup";
 
   EXPECT_TRUE(FSetBitmap(DIALOG_LIBRARY, FRAME_BITMAP_ID));
+  EXPECT_NE(SendMessageA(backdrop, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
   EXPECT_TRUE(FSetBitmap("MSCUISTF.DLL", FRAME_BITMAP_ID));
   EXPECT_FALSE(FSetBitmap(DIALOG_LIBRARY, 2));
   EXPECT_FALSE(FSetBitmap("mscomstf.dll", FRAME_BITMAP_ID));
@@ -110,10 +117,14 @@ TEST_F(Frame, HandlesBitmapAndInstallStateBelongToTheFrame) {
 
   TerminateFrame();
   EXPECT_EQ(HwndFrame(), nullptr);
+  EXPECT_FALSE(IsWindow(frame));
   TerminateFrame();  // a second end does no harm
+  ASSERT_EQ(InitializeFrame(CommandLine("")), 1) << "a frame again after the end";
 }
 
 TEST_F(Frame, OnlyAShownWaitCursorCanBeRestoredAndOnlyOnce) {
+  ASSERT_EQ(InitializeFrame(CommandLine("")), 1);
+  HCURSOR arrow = winsim::CurrentCursor();
   HCURSOR first = HShowWaitCursor();
   HCURSOR second = HShowWaitCursor();
   ASSERT_NE(first, nullptr);
@@ -126,19 +137,23 @@ TEST_F(Frame, OnlyAShownWaitCursorCanBeRestoredAndOnlyOnce) {
   EXPECT_FALSE(FRestoreCursor(reinterpret_cast<HCURSOR>(0x1234)));
   EXPECT_TRUE(FRestoreCursor(first));
   EXPECT_EQ(setupkit::WaitCursorCount(), 0);
+  EXPECT_EQ(winsim::CurrentCursor(), arrow);
 }
 
-TEST(FrameFaults, InjectedFaultsFailTheFrameCalls) {
+TEST(FrameFaults, FailedWindowsCallsFailTheFrameCalls) {
   TestImage image(
       "[system]\nversion = 3.50.807\n[drives]\nC = drive_c\n"
-      "[faults]\nInitializeFrame#1 = 1\nFSetBitmap = 1\nFInitializeInstall = 1\n"
-      "HShowWaitCursor = 1\n");
+      "[faults]\nCreateMutexA#1 = 5\nCreateWindowExA#1 = 8\nRegisterClassA#2 = 8\n"
+      "LoadBitmapA = 1814\nLoadLibraryA#2 = 126\nLoadCursorA#4 = 1814\n");
   image.Open();
-  EXPECT_EQ(InitializeFrame(CommandLine("")), 0);
+  EXPECT_EQ(InitializeFrame(CommandLine("")), 0);  // the mutex
+  EXPECT_EQ(InitializeFrame(CommandLine("")), 0);  // the window: nothing is left behind
+  EXPECT_EQ(InitializeFrame(CommandLine("")), 0);  // the class
   ASSERT_EQ(InitializeFrame(CommandLine("")), 1);
   EXPECT_FALSE(FSetBitmap(DIALOG_LIBRARY, FRAME_BITMAP_ID));
-  EXPECT_FALSE(FInitializeInstall(HinstFrame(), HwndFrame()));
+  EXPECT_FALSE(FInitializeInstall(HinstFrame(), HwndFrame()));  // the dialog library
   EXPECT_EQ(HShowWaitCursor(), nullptr);
+  EXPECT_EQ(setupkit::WaitCursorCount(), 0);
   setupkit::ResetToolkit();
 }
 

@@ -73,8 +73,8 @@ TEST_F(DialogRunner, ModelessDialogStaysUpUntilPopped) {
 }
 
 TEST(DialogRunnerFaults, FailedDialogCallEndsWithCode1024) {
-  // The first FDoDialogExt is the caller's dialog; the error dialog is the second.
-  SystemSession session("[faults]\nFDoDialogExt#1 = 1\n");
+  // The first modal dialog is the caller's; the error dialog is the second.
+  SystemSession session("[faults]\nDialogBoxParamA#1 = 8\n");
   session.OpenWithFrame("2300 CONTINUE\n");
   char result[CB_DLG_RESULT];
   EXPECT_EXIT(RunDialog(DIALOG_LIBRARY, DLG_WELCOME, PROC_WELCOME, 0, "", result, 15),
@@ -83,13 +83,13 @@ TEST(DialogRunnerFaults, FailedDialogCallEndsWithCode1024) {
 }
 
 TEST(DialogRunnerFaults, FailedRemovalEndsWithCode1024) {
-  SystemSession session("[faults]\nFKillNDialogs#1 = 1\n");
-  session.OpenWithFrame("100 CONTINUE\n2300 CONTINUE\n");
+  SystemSession session("[faults]\nDestroyWindow#1 = 1400\n");
+  session.OpenWithFrame("2300 CONTINUE\n");
   char result[CB_DLG_RESULT];
-  RunDialog(DIALOG_LIBRARY, DLG_WELCOME, PROC_WELCOME, 0, "", result, 15);
+  RunDialog(DIALOG_LIBRARY, DLG_WAIT_DRIVERS, PROC_MODELESS, 0, "", result, 15);
   EXPECT_EXIT(PopDialogs(1), ExitedWithCode(0), "");
   EXPECT_EQ(session.Transcript(),
-            Lines({"dialog 100 CONTINUE", kError1024[0], kError1024[1], kError1024[2]}));
+            Lines({"dialog 1800", kError1024[0], kError1024[1], kError1024[2]}));
 }
 
 TEST_F(DialogRunner, PumpMessagesDispatchesOrdinaryMessagesAndReturns) {

@@ -49,7 +49,7 @@ TEST(ReportApiError, FailureWhileShowingItsDialogEndsSilently) {
 }
 
 TEST(ReportApiError, FailedDialogCallEndsSilently) {
-  SystemSession session("[faults]\nFDoDialogExt = 1\n");
+  SystemSession session("[faults]\nDialogBoxParamA = 8\n");
   session.OpenWithFrame("");
   EXPECT_EXIT(ReportApiError(SETUP_ERR_CALL_FAILED), ExitedWithCode(0), "");
   EXPECT_EQ(session.Transcript(), Lines({"exit 0"}));

@@ -7,6 +7,9 @@
 // the line exactly as written. The keyword is taken as written. A line that does not read as an
 // answer, a dialog other than the one the next answer names, or no answer left: the script is
 // at fault, and the run stops at once with exit status 2 rather than guess.
+//
+// WINSIM_RECORD names a file to which an interactive run appends each dialog answered, as an
+// answer line that replays it.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,11 +17,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "dialogs/dialogs.h"
-#include "winsim/console.h"
+#include "setupkit/setupkit.h"
 #include "winsim/machine.h"
 
-namespace dialogs {
+namespace setupkit {
 namespace {
 
 struct AnswerFile {
@@ -88,8 +90,12 @@ Answer ParseAnswer(const std::string &text, int lineNo, bool *isAnswer) {
   return a;
 }
 
+std::string AnswersPath() {
+  return winsim::MachineOpen() ? winsim::M().answersPath : "";
+}
+
 void Load() {
-  const std::string &path = winsim::M().answersPath;
+  const std::string path = AnswersPath();
   if (g_file.loaded && g_file.path == path) return;
   g_file = AnswerFile();
   g_file.loaded = true;
@@ -108,6 +114,21 @@ void Load() {
 }
 
 }  // namespace
+
+bool Answering() {
+  return !AnswersPath().empty();
+}
+
+std::string AnswerWhere(const Answer &answer) {
+  return Where(answer.line) + ": ";
+}
+
+void RecordAnswer(const std::string &line) {
+  const char *path = std::getenv("WINSIM_RECORD");
+  if (!path || !*path) return;
+  std::ofstream out(path, std::ios::app | std::ios::binary);
+  out << line << "\n";
+}
 
 void AnswerFileFault(const std::string &message) {
   std::fflush(stdout);
@@ -141,4 +162,4 @@ void ResetAnswers() {
   g_file = AnswerFile();
 }
 
-}  // namespace dialogs
+}  // namespace setupkit

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "setupkit/transcript_text.h"
+
 namespace setupkit {
 
 // ---- frame -------------------------------------------------------------------------------------
@@ -54,6 +56,12 @@ bool ParseInf(const std::string &text, InfFile *inf, std::string *error);
 const InfFile *OpenedInf();
 const std::string &InfError();
 
+// ---- transcript ---------------------------------------------------------------------------
+
+// Appends one event to the transcript, if the run keeps one; false when it could not be written.
+bool WriteTranscript(const std::string &event);
+// QuoteText (setupkit/transcript_text.h) quotes a text of an event.
+
 // ---- dialog stack ------------------------------------------------------------------------------
 
 // The ids of the dialogs that are up, bottom first.
@@ -62,8 +70,7 @@ std::vector<unsigned> DialogStack();
 // dialog that FDoDialogExt was given with it.
 void ShowHelpOf(HWND dialog);
 
-// ---- answer file and transcript
-// ------------------------------------------------------------------
+// ---- answer file -------------------------------------------------------------------------------
 
 struct Answer {
   int line = 0;
@@ -91,11 +98,6 @@ std::string AnswerWhere(const Answer &answer);
 void RecordAnswer(const std::string &line);
 // Forgets the answers read so far (a new process).
 void ResetAnswers();
-
-// Appends one event to the transcript (WINSIM_TRANSCRIPT), if there is one.
-bool WriteTranscript(const std::string &event);
-// The text in double quotes, with \\, \" and \n escaped.
-std::string QuoteText(const std::string &text);
 
 // Forgets everything the toolkit holds (symbols, dialogs, setup file, frame and its lock), as the
 // end of the process would. Run when a machine is opened, so that each test starts afresh.

@@ -7,8 +7,6 @@
 //   an item doubled); a plain value read as a list is the list its list text names, no items
 //   when empty, else the one item that is the value.
 // - A list holds at most 65535 items, the most that its 16-bit count can tell.
-// - Calls that can fail also fail when machine.ini injects a fault for them ([faults]); the
-//   value read calls (CbGetSymbolValue, UsGetListLength) have no failure to inject.
 #include <windows.h>
 
 #include <climits>
@@ -16,7 +14,6 @@
 
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
@@ -155,7 +152,6 @@ using namespace setupkit;
 extern "C" {
 
 BOOL WINAPI FSetSymbolValue(LPCSTR szSymbol, LPCSTR szValue) {
-  if (winsim::Fault("FSetSymbolValue")) return FALSE;
   if (!ValidName(szSymbol)) return FALSE;
   Symbol symbol;
   symbol.value = szValue ? szValue : "";
@@ -169,7 +165,6 @@ int WINAPI CbGetSymbolValue(LPCSTR szSymbol, LPSTR szValue, int cbValue) {
 }
 
 BOOL WINAPI FRemoveSymbol(LPCSTR szSymbol) {
-  if (winsim::Fault("FRemoveSymbol")) return FALSE;
   if (!ValidName(szSymbol)) return FALSE;
   g_symbols.erase(szSymbol);  // removing a symbol that is not there leaves what was asked for
   return TRUE;
@@ -183,7 +178,6 @@ USHORT WINAPI UsGetListLength(LPCSTR szSymbol) {
 
 int WINAPI CbGetListItem(LPCSTR szListSymbol, USHORT nItem, LPSTR szListItem, int cbMax) {
   CopyText("", szListItem, cbMax);
-  if (winsim::Fault("CbGetListItem")) return -1;
   const Symbol *symbol = Find(szListSymbol);
   if (!symbol) return -1;
   std::vector<std::string> items = ItemsOf(*symbol);
@@ -193,7 +187,6 @@ int WINAPI CbGetListItem(LPCSTR szListSymbol, USHORT nItem, LPSTR szListItem, in
 }
 
 BOOL WINAPI FAddListItem(LPCSTR szListSymbol, LPCSTR szListItem) {
-  if (winsim::Fault("FAddListItem")) return FALSE;
   if (!ValidName(szListSymbol)) return FALSE;
   Symbol &symbol = ListSymbol(szListSymbol);
   if (symbol.items.size() >= kMaxListItems) return FALSE;
@@ -202,7 +195,6 @@ BOOL WINAPI FAddListItem(LPCSTR szListSymbol, LPCSTR szListItem) {
 }
 
 BOOL WINAPI FReplaceListItem(LPCSTR szListSymbol, USHORT nItem, LPCSTR szListItem) {
-  if (winsim::Fault("FReplaceListItem")) return FALSE;
   const Symbol *found = Find(szListSymbol);
   if (!found) return FALSE;
   if (nItem < 1 || nItem > ItemsOf(*found).size()) return FALSE;

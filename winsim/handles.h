@@ -14,7 +14,9 @@ HANDLE NewKernelHandle(const std::string &kind, std::shared_ptr<void> object);
 // The object behind an open handle of that kind, or null.
 std::shared_ptr<void> KernelObject(HANDLE handle, const std::string &kind);
 bool CloseKernelHandle(HANDLE handle);
-size_t OpenKernelHandleCount();  // for tests: handles that were never closed
+size_t OpenKernelHandleCount();
+// Whether the handle is an open file of the harness (kernel32_file_io.cpp).
+bool IsHarnessHandle(HANDLE handle);  // for tests: handles that were never closed
 
 }  // namespace winsim
 

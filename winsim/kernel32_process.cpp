@@ -69,6 +69,13 @@ std::vector<std::pair<std::string, std::string>> &Env() {
   if (!m.processor.empty()) set("PROCESSOR_ARCHITECTURE", m.processor);
   for (const auto &entry : m.environment)
     if (!winsim::EqualNoCase(entry.first, "PROCESSOR_ARCHITECTURE")) set(entry.first, entry.second);
+  // The harness's files, by the Windows paths through which the program opens them.
+  const std::pair<const char *, const std::string *> harness[] = {
+      {"WINSIM_ANSWERS", &m.answersPath},
+      {"WINSIM_TRANSCRIPT", &m.transcriptPath},
+      {"WINSIM_RECORD", &m.recordPath}};
+  for (const auto &[name, path] : harness)
+    if (!path->empty()) set(name, winsim::WindowsPathOfHostFile(*path));
   g_envBuilt = true;
   return g_env;
 }
@@ -259,7 +266,9 @@ DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize) {
 }
 
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize) {
-  if (DWORD err = winsim::Fault("GetEnvironmentVariableA")) {
+  // The harness's own variables are not the machine's: [faults] never fail them.
+  bool harness = lpName && winsim::Upper(lpName).compare(0, 7, "WINSIM_") == 0;
+  if (DWORD err = harness ? 0 : winsim::Fault("GetEnvironmentVariableA")) {
     SetLastError(err);
     return 0;
   }
@@ -306,7 +315,7 @@ DWORD WINAPI GetCurrentProcessId(void) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-  if (DWORD err = winsim::Fault("CloseHandle")) {
+  if (DWORD err = winsim::IsHarnessHandle(hObject) ? 0 : winsim::Fault("CloseHandle")) {
     SetLastError(err);
     return FALSE;
   }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "setupkit/transcript_text.h"
 #include "winsim/registry_store.h"
 #include "winsim/services.h"
 
@@ -282,6 +283,14 @@ std::string ImageError::Text() const {
   return file + ": " + message;
 }
 
+// The harness names its files relative to the working directory it started in, which the
+// program may change; they are kept absolute.
+static std::string AbsoluteHostPath(const std::string &path) {
+  if (path.empty() || path[0] == '/') return path;
+  char buf[4096];
+  return getcwd(buf, sizeof buf) ? std::string(buf) + "/" + path : path;
+}
+
 bool OpenMachine(const OpenOptions &options, ImageError *error) {
   g_machine.reset();
   ImageError scratch;
@@ -311,8 +320,9 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   if (!m->registry) return false;
 
   m->virtualClock = options.virtualClock;
-  m->transcriptPath = options.transcriptPath;
-  m->answersPath = options.answersPath;
+  m->transcriptPath = AbsoluteHostPath(options.transcriptPath);
+  m->answersPath = AbsoluteHostPath(options.answersPath);
+  m->recordPath = AbsoluteHostPath(options.recordPath);
   g_machine = std::move(m);
 
   // The current directory: inside a drive it is seen by that drive's letter, elsewhere as the
@@ -432,18 +442,21 @@ void Transcript(const std::string &line) {
 }
 
 std::string Quote(const std::string &text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '"')
-      out += "\\\"";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out + "\"";
+  return setupkit::QuoteText(text);
+}
+
+bool IsHarnessFile(const std::string &hostPath) {
+  if (!g_machine || hostPath.empty()) return false;
+  return hostPath == g_machine->transcriptPath || hostPath == g_machine->answersPath ||
+         hostPath == g_machine->recordPath;
+}
+
+std::string WindowsPathOfHostFile(const std::string &hostPath) {
+  std::string windowsPath;
+  if (WindowsPathOf(hostPath, &windowsPath)) return windowsPath;
+  windowsPath = "\\\\?\\unix";
+  for (char c : hostPath) windowsPath += c == '/' ? '\\' : c;
+  return windowsPath;
 }
 
 bool Interactive() {

@@ -88,6 +88,7 @@ struct Machine {
   uint64_t clockMs = 0;        // milliseconds since start, virtual clock
   std::string transcriptPath;  // empty: no transcript
   std::string answersPath;     // empty: interactive
+  std::string recordPath;      // empty: an interactive run records nothing
 };
 
 // How a machine is opened: what the process environment would otherwise say.
@@ -97,6 +98,7 @@ struct OpenOptions {
   bool virtualClock = true;
   std::string transcriptPath;
   std::string answersPath;
+  std::string recordPath;
 };
 
 // Opens the image; on failure returns false and describes the fault, leaving no machine open.
@@ -131,6 +133,14 @@ std::string Quote(const std::string &text);  // "...", with \\ \" \n escaped
 
 // Whether a person answers in the terminal (no answer file).
 bool Interactive();
+
+// The files of the harness that runs the machine (answer file, transcript, recording): their
+// host paths are given absolute. Calls on them are never failed by [faults], which describe the
+// machine, not the harness.
+bool IsHarnessFile(const std::string &hostPath);
+// The Windows path by which the program reaches a host file: through its drive when it lies in
+// one, else as "\\?\unix\<host path>", as Wine names host files outside its drives.
+std::string WindowsPathOfHostFile(const std::string &hostPath);
 
 // Upper-case for comparisons without regard to case (ASCII and the Latin-1 letters of 1252).
 std::string Upper(const std::string &text);

@@ -38,6 +38,13 @@ bool FindEntry(const std::string &dir, const std::string &name, std::string *act
   return found;
 }
 
+const char kHostPrefix[] = "\\\\?\\UNIX\\";  // \\?\unix\<host path>, as Wine names host files
+
+bool IsHostPath(const std::string &path) {
+  const size_t n = sizeof kHostPrefix - 1;
+  return path.size() > n && Upper(path.substr(0, n)) == kHostPrefix;
+}
+
 }  // namespace
 
 bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *error) {
@@ -48,6 +55,12 @@ bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *e
   std::string p = path;
   for (char &c : p)
     if (c == '/') c = '\\';
+  if (IsHostPath(p)) {
+    // A host file outside the drives: taken as named, no folding of "." or "..".
+    if (p.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
+    *fullPath = p;
+    return true;
+  }
   if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return *error = ERROR_INVALID_NAME, false;
 
   char drive;
@@ -102,6 +115,13 @@ bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t
   if (!error) error = &scratch;
   std::string full;
   if (!FullWindowsPath(windowsPath, &full, error)) return false;
+  if (IsHostPath(full)) {
+    std::string host = full.substr(sizeof kHostPrefix - 2);
+    for (char &c : host)
+      if (c == '\\') c = '/';
+    *hostPath = host;
+    return true;
+  }
   auto it = M().drives.find(full[0]);
   if (it == M().drives.end()) return *error = ERROR_PATH_NOT_FOUND, false;
   std::string host = it->second;

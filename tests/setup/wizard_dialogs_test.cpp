@@ -121,15 +121,6 @@ TEST(OptionDialog, EveryRunStartsOnTheFirstButton) {
   nSetupOption = 0;
   OptionDialog();
   EXPECT_EQ(nSetupOption, 3) << "the dialog came up on the first button";
-
-  // The preselection is written again before the run after the quit confirmation: that write
-  // fails here, the fifth call counting the two the dialog makes and the one of the quit dialog.
-  SystemSession again("[faults]\nFSetSymbolValue#5 = 1\n");
-  again.OpenWithFrame("800 CANCEL\n200 CONTINUE\n2300 CONTINUE\n");
-  EXPECT_EXIT(OptionDialog(), ExitedWithCode(0), "");
-  EXPECT_EQ(again.Transcript(),
-            Lines({"dialog 800 CANCEL", "dialog 200 CONTINUE", "error \"Error code = 1024\"",
-                   "dialog 2300 CONTINUE", "exit 0"}));
 }
 
 // ---- distribution-path dialog --------------------------------------------------------------

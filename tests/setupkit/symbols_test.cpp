@@ -125,16 +125,4 @@ TEST_F(Symbols, TheEndOfTheFrameForgetsThem) {
   EXPECT_EQ(CbGetSymbolValue("EditTextIn", nullptr, 0), 0);
 }
 
-TEST(SymbolFaults, AnInjectedFaultFailsTheCall) {
-  TestImage image(
-      "[system]\nversion = 3.50.807\n[drives]\nC = drive_c\n"
-      "[faults]\nFSetSymbolValue#2 = 1\nFAddListItem = 1\n");
-  image.Open();
-  EXPECT_TRUE(FSetSymbolValue("A", "1"));
-  EXPECT_FALSE(FSetSymbolValue("A", "2"));
-  EXPECT_TRUE(FSetSymbolValue("A", "3"));
-  EXPECT_FALSE(FAddListItem("L", "x"));
-  setupkit::ResetToolkit();
-}
-
 }  // namespace

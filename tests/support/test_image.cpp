@@ -97,13 +97,14 @@ bool TestImage::Exists(const std::string &relative) const {
 }
 
 void TestImage::Open(const std::string &hostCwd, const std::string &transcript,
-                     const std::string &answers) {
+                     const std::string &answers, const std::string &record) {
   winsim::OpenOptions options;
   options.imageDir = dir_;
   options.hostCwd = hostCwd.empty() ? dir_ + "/drive_c" : hostCwd;
   options.virtualClock = true;
   options.transcriptPath = transcript;
   options.answersPath = answers;
+  options.recordPath = record;
   winsim::ImageError error;
   ASSERT_TRUE(winsim::OpenMachine(options, &error)) << error.Text();
 }

@@ -34,7 +34,7 @@ class TestImage {
   // Opens the image in this process (virtual clock). hostCwd is the working directory the
   // setup sees; empty means the image's drive_c root. Fails the test on an image fault.
   void Open(const std::string &hostCwd = "", const std::string &transcript = "",
-            const std::string &answers = "");
+            const std::string &answers = "", const std::string &record = "");
   // Opens it and answers the fault instead of failing.
   bool TryOpen(winsim::ImageError *error);
 

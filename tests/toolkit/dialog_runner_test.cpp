@@ -196,8 +196,9 @@ TEST_F(Symbols, SectionKeysBecomeAList) {
 }
 
 TEST(SymbolStore, FailedStoreEndsWithCode1024) {
-  SystemSession session("[faults]\nFAddListItem = 1\n");
+  SystemSession session;
   session.OpenWithFrame("2300 CONTINUE\n");
+  for (int i = 0; i < 65535; ++i) ASSERT_TRUE(FAddListItem("Models", "PageRelay"));  // full
   EXPECT_EXIT(AppendListItem("Models", "PageRelay 12"), ExitedWithCode(0), "");
   EXPECT_EQ(session.Transcript(), kError1024);
 }

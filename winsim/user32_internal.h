@@ -67,6 +67,8 @@ void DialogDestroyed(Window *w);   // about to go
 void ControlChanged(Window *ctl);  // text, check or position of a control changed
 void BitmapSet(Window *ctl);       // a bitmap static got an image
 void ForgetDialogState();          // a new process
+// Ctrl-C while a dialog with a Cancel button is the status line: the message of that click.
+bool TakeInterrupt(MSG *msg);
 
 // Lines of text that show a bitmap in the terminal (two pixel rows to a line), or none.
 std::vector<std::string> BitmapLines(HBITMAP bitmap);

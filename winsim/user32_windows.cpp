@@ -533,6 +533,8 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
                          UINT wRemoveMsg) {
   if (!lpMsg) return FALSE;
   bool remove = (wRemoveMsg & PM_REMOVE) != 0;
+  MSG interrupt;
+  if (winsim::TakeInterrupt(&interrupt)) winsim::g_queue.push_back(interrupt);
   for (auto it = winsim::g_queue.begin(); it != winsim::g_queue.end(); ++it) {
     if (!winsim::HwndMatches(hWnd, it->hwnd) ||
         !winsim::InRange(it->message, wMsgFilterMin, wMsgFilterMax))

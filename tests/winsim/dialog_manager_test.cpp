@@ -6,6 +6,9 @@
 
 #include <commctrl.h>
 
+#include <signal.h>
+
+#include <csignal>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -44,6 +47,7 @@ const char kScript[] =
     "BEGIN\n"
     "  LTEXT \"a.dll\", IDC_NOTE, 10, 4, 180, 8\n"
     "  CONTROL \"\", IDC_BAR, \"msctls_progress32\", WS_BORDER, 10, 14, 180, 10\n"
+    "  PUSHBUTTON \"Cancel\", IDCANCEL, 75, 26, 50, 12\n"
     "END\n";
 
 // A 1-bit bitmap, 2 x 2: the top row black, the bottom row white.
@@ -286,9 +290,21 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   ShowWindow(gauge, SW_SHOW);
   SendDlgItemMessageA(gauge, 130, PBM_SETPOS, 50, 0);
   SetDlgItemTextA(gauge, 100, "b.dll");
+  // Ctrl-C is the click of its Cancel button, found among the thread's messages.
+  std::raise(SIGINT);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.hwnd, gauge);
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(MAKELONG(IDCANCEL, BN_CLICKED)));
   DestroyWindow(gauge);
+  struct sigaction now = {};
+  ::sigaction(SIGINT, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_DFL) << "Ctrl-C ends the process again";
   std::string screen = testing::internal::GetCapturedStdout();
-  EXPECT_NE(screen.find("Copying [....................] 0% a.dll"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Copying [....................] 0% a.dll  (Ctrl-C: Cancel)"),
+            std::string::npos)
+      << screen;
   EXPECT_NE(screen.find("Copying [##########..........] 50% a.dll"), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% b.dll"), std::string::npos);
   FreeLibrary(module);

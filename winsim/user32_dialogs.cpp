@@ -295,9 +295,10 @@ void AskInTerminal(HWND hDlg) {
       return;
     }
     std::string keys = Keys(s);
-    std::string prompt = s.radios.empty() ? "Your choice (" + keys + "): "
+    std::string enter = s.defaultButton ? "; Enter: " + Label(s.defaultButton->text) : "";
+    std::string prompt = s.radios.empty() ? "Your choice (" + keys + enter + "): "
                                           : "Type 1-" + std::to_string(s.radios.size()) +
-                                                " to choose an option, or " + keys + ": ";
+                                                " to choose an option, or " + keys + enter + ": ";
     for (;;) {
       if (!ConsoleReadLine(prompt, &reply)) {
         Leave(hDlg, true);

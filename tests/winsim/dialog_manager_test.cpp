@@ -267,7 +267,7 @@ TEST(Dialogs, APersonAnswersAModalDialogInTheTerminal) {
       // Caption, texts in reading order, radio buttons, the field and its label, the buttons.
       for (const char *shown : {"| Choose ", "| First line with \"quotes\" and C:\\DIR",
                                 "| Second line", "(*) 1. Left", "( ) 2. Right", "| Folder: C:\\OLD",
-                                "[G] Go   [S] Stop", "Type 1-2 to choose an option, or G, S: "})
+                                "[G] Go   [S] Stop", "Type 1-2 to choose an option, or G, S; Enter: Go: "})
         EXPECT_NE(screen.find(shown), std::string::npos) << shown << "\n" << screen;
       EXPECT_LT(screen.find("First line"), screen.find("Second line"));
     }

@@ -406,8 +406,10 @@ LRESULT DialogWindowProc(Window *w, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void DialogShown(Window *w) {
-  w->shownOrder = ++g_shownCounter;
+void DialogShown(Window *w, bool wasVisible) {
+  // Shown again while it is the status line already: nothing changes on the screen.
+  if (w->visible && wasVisible && w->shownOrder == g_shownCounter) return;
+  if (w->visible) w->shownOrder = ++g_shownCounter;
   RefreshStatus(nullptr);
 }
 

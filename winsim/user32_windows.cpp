@@ -242,6 +242,8 @@ void Destroy(HWND hwnd) {
   auto it = g_windows.find(hwnd);
   if (it == g_windows.end()) return;
   Window *w = it->second.get();
+  if (w->destroying) return;  // its WM_DESTROY asked for it again
+  w->destroying = true;
   // Owned windows go first, then the window itself is told, then its children.
   std::vector<HWND> owned;
   for (const auto &entry : g_windows)
@@ -713,7 +715,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
       return wasVisible;
   }
   w->lastShowCommand = nCmdShow;
-  if (w->kind == WindowKind::kDialog && w->modeless) winsim::DialogShown(w);
+  if (w->kind == WindowKind::kDialog && w->modeless) winsim::DialogShown(w, wasVisible != FALSE);
   if (w->parent) winsim::ControlChanged(w);
   return wasVisible;
 }

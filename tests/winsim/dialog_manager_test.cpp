@@ -288,6 +288,7 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   ASSERT_NE(gauge, nullptr);
   EXPECT_FALSE(IsWindowVisible(gauge)) << "shown only when asked";
   ShowWindow(gauge, SW_SHOW);
+  ShowWindow(gauge, SW_SHOW);  // already the status line: not drawn again
   SendDlgItemMessageA(gauge, 130, PBM_SETPOS, 50, 0);
   SetDlgItemTextA(gauge, 100, "b.dll");
   // Ctrl-C is the click of its Cancel button, found among the thread's messages.
@@ -305,6 +306,7 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   EXPECT_NE(screen.find("Copying [....................] 0% a.dll  (Ctrl-C: Cancel)"),
             std::string::npos)
       << screen;
+  EXPECT_EQ(screen.find("0% a.dll", screen.find("0% a.dll") + 1), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% a.dll"), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% b.dll"), std::string::npos);
   FreeLibrary(module);

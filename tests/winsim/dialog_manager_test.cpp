@@ -306,7 +306,7 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   EXPECT_NE(screen.find("Copying [....................] 0% a.dll  (Ctrl-C: Cancel)"),
             std::string::npos)
       << screen;
-  EXPECT_EQ(screen.find("0% a.dll", screen.find("0% a.dll") + 1), std::string::npos);
+  EXPECT_EQ(screen.find("] 0% a.dll", screen.find("] 0% a.dll") + 1), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% a.dll"), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% b.dll"), std::string::npos);
   FreeLibrary(module);

@@ -17,6 +17,8 @@ include_directories(${CMAKE_SOURCE_DIR})
 
 add_library(setupsym SHARED setupkit/symbols.cpp)
 set_target_properties(setupsym PROPERTIES PREFIX "" WINDOWS_EXPORT_ALL_SYMBOLS ON)
+# Its own functions only, not those of the run-time libraries linked into it.
+target_link_options(setupsym PRIVATE -Wl,--exclude-libs,libgcc.a:libgcc_eh.a:libstdc++.a:libwinpthread.a:libmingwex.a:libmsvcrt.a)
 
 add_library(mscuistf SHARED dialogs/procedures.cpp dialogs/dialogs.rc dialogs/mscuistf.def)
 set_target_properties(mscuistf PROPERTIES PREFIX "")

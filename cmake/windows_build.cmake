@@ -9,9 +9,11 @@
 
 # A program that runs from a floppy or a CD needs no run-time DLLs beside it.
 add_link_options(-static-libgcc -static-libstdc++ -static)
+# Libraries whose functions are found by name with GetProcAddress export them undecorated (no
+# @n of the 32-bit calling convention), as Windows NT looks them up.
+set(EXPORT_BY_NAME "")
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "i.86")
-  # Exports by plain name, as Windows NT finds them (no @n decoration).
-  add_link_options(-Wl,--kill-at)
+  set(EXPORT_BY_NAME -Wl,--kill-at -Wl,--enable-stdcall-fixup)
 endif()
 include_directories(${CMAKE_SOURCE_DIR})
 
@@ -23,6 +25,7 @@ target_link_options(setupsym PRIVATE -Wl,--exclude-libs,libgcc.a:libgcc_eh.a:lib
 add_library(mscuistf SHARED dialogs/procedures.cpp dialogs/dialogs.rc dialogs/mscuistf.def)
 set_target_properties(mscuistf PROPERTIES PREFIX "")
 target_link_libraries(mscuistf PRIVATE setupsym user32 gdi32)
+target_link_options(mscuistf PRIVATE ${EXPORT_BY_NAME})
 
 file(GLOB WINDOWS_SYSTEM_SOURCES CONFIGURE_DEPENDS setup/*.cpp install/*.cpp toolkit/*.cpp
      setupkit/*.cpp)
@@ -32,6 +35,7 @@ target_link_libraries(setup PRIVATE setupsym advapi32 winspool user32 gdi32 comc
 
 add_library(demo_monitor SHARED demo/monitor/demo_monitor.cpp demo/monitor/demo_monitor.def)
 set_target_properties(demo_monitor PROPERTIES PREFIX "" OUTPUT_NAME zelpsmon)
+target_link_options(demo_monitor PRIVATE ${EXPORT_BY_NAME})
 
 # The distribution: the demo's files, the program, its libraries, and the demonstration monitor
 # as the package's monitor DLL for this processor.

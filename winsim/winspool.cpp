@@ -316,6 +316,7 @@ const PrintEnvironment *FindPrintEnvironment(const std::string &name) {
       {"Windows NT x86", "w32x86"},
       {"Windows NT Alpha_AXP", "w32alpha"},
       {"Windows NT R4000", "w32mips"},
+      {"Windows x64", "x64"},  // later Windows, and Wine, on x64 processors
   };
   for (const PrintEnvironment &env : kEnvironments)
     if (EqualNoCase(env.name, name)) return &env;
@@ -326,6 +327,7 @@ std::string PrintEnvironmentOfProcessor(const std::string &processor) {
   std::string upper = Upper(processor);
   if (upper == "ALPHA") return "Windows NT Alpha_AXP";
   if (upper == "MIPS") return "Windows NT R4000";
+  if (upper == "AMD64") return "Windows x64";
   return "Windows NT x86";
 }
 

@@ -265,9 +265,10 @@ TEST(Dialogs, APersonAnswersAModalDialogInTheTerminal) {
     EXPECT_EQ(g_seen, c.seen) << c.typed;
     if (c.result == IDOK && std::string(c.typed) == "\n\n") {
       // Caption, texts in reading order, radio buttons, the field and its label, the buttons.
-      for (const char *shown : {"| Choose ", "| First line with \"quotes\" and C:\\DIR",
-                                "| Second line", "(*) 1. Left", "( ) 2. Right", "| Folder: C:\\OLD",
-                                "[G] Go   [S] Stop", "Type 1-2 to choose an option, or G, S; Enter: Go: "})
+      for (const char *shown :
+           {"| Choose ", "| First line with \"quotes\" and C:\\DIR", "| Second line", "(*) 1. Left",
+            "( ) 2. Right", "| Folder: C:\\OLD", "[G] Go   [S] Stop",
+            "Type 1-2 to choose an option, or G, S; Enter: Go: "})
         EXPECT_NE(screen.find(shown), std::string::npos) << shown << "\n" << screen;
       EXPECT_LT(screen.find("First line"), screen.find("Second line"));
     }
@@ -309,6 +310,35 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   EXPECT_EQ(screen.find("] 0% a.dll", screen.find("] 0% a.dll") + 1), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% a.dll"), std::string::npos);
   EXPECT_NE(screen.find("Copying [##########..........] 50% b.dll"), std::string::npos);
+  FreeLibrary(module);
+}
+
+TEST(Dialogs, EndDialogIsDialogMessageAndFocusBelongToTheirWindows) {
+  Session s(false);
+  HMODULE module = LoadLibraryA("testdlg.dll");
+  HWND gauge = CreateDialogParamA(module, MAKEINTRESOURCEA(11), nullptr, nullptr, 0);
+  ASSERT_NE(gauge, nullptr);
+  HWND plain = winsim::NewWindow("plain");
+  EXPECT_FALSE(EndDialog(plain, 1));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WINDOW_NOT_DIALOG));
+  // A message for one of its controls is the dialog's: dispatched, and answered TRUE.
+  HWND bar = GetDlgItem(gauge, 130);
+  MSG msg = {};
+  msg.hwnd = bar;
+  msg.message = PBM_SETPOS;
+  msg.wParam = 30;
+  EXPECT_TRUE(IsDialogMessageA(gauge, &msg));
+  EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 30);
+  msg.hwnd = plain;
+  EXPECT_FALSE(IsDialogMessageA(gauge, &msg));
+  EXPECT_EQ(SetFocus(bar), nullptr);
+  EXPECT_EQ(SetFocus(plain), bar);
+  // A modeless dialog that is ended is hidden, not destroyed: its owner destroys it.
+  ShowWindow(gauge, SW_SHOW);
+  EXPECT_TRUE(EndDialog(gauge, 5));
+  EXPECT_TRUE(IsWindow(gauge));
+  EXPECT_FALSE(IsWindowVisible(gauge));
+  EXPECT_TRUE(DestroyWindow(gauge));
   FreeLibrary(module);
 }
 

@@ -16,8 +16,8 @@
 // A machine whose registry lacks these keys has no ports, no coprocessor and no mouse, and does
 // not say what its processor is.
 //
-// The display cannot be told from the image. Windows NT needs a VGA or better display, and the
-// simulated machine has a colour one: FHasMonochromeDisplay answers FALSE.
+// Windows NT needs a VGA or better display, which is a colour one: FHasMonochromeDisplay answers
+// FALSE.
 #include <windows.h>
 
 #include <cstdint>

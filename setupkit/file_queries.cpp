@@ -170,8 +170,7 @@ BOOL WINAPI FParsePathIntoPieces(LPCSTR szPath, LPSTR szVolume, int cbVolume, LP
   return TRUE;
 }
 
-// ---- files and directories
-// ------------------------------------------------------------------------
+// ---- files and directories ----------------------------------------------------------------------
 
 BOOL WINAPI FDoesFileExist(LPCSTR szFile, int fem) {
   setupkit::MachineFile file;
@@ -263,7 +262,15 @@ int WINAPI CbGetEnvVariableValue(LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
 
 int WINAPI CbFindTargetOnEnvVar(LPCSTR szFile, LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
   if (!szFile || !*szFile) return 0;
-  std::string list = EnvValue(szEnvVar);
+  // The variable's directories without the blanks around them, which a person may have typed.
+  std::string value = EnvValue(szEnvVar), list;
+  for (size_t from = 0; from <= value.size();) {
+    size_t semi = value.find(';', from);
+    if (semi == std::string::npos) semi = value.size();
+    std::string dir = setupkit::TrimLine(value.substr(from, semi - from));
+    if (!dir.empty()) list += (list.empty() ? "" : ";") + dir;
+    from = semi + 1;
+  }
   if (list.empty()) return 0;
   char found[MAX_PATH];
   LPSTR name = nullptr;

@@ -39,7 +39,7 @@ bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD
 bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
                       DWORD *error);
 // Copies a file's bytes and its date; the copy is writable. A copy that fails midway is removed.
-// false with a Win32 error.
+// False with a Win32 error.
 bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
                       DWORD *error);
 // Whether the file opens for reading.

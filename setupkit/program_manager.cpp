@@ -80,8 +80,8 @@ bool SendToProgMan(const std::vector<Step> &steps) {
       std::string text = step.command;
       DWORD result = 0;
       HDDEDATA done = DdeClientTransaction(reinterpret_cast<LPBYTE>(&text[0]),
-                                           static_cast<DWORD>(text.size() + 1), conv, nullptr, 0,
-                                           XTYP_EXECUTE, kTimeoutMs, &result);
+                                           static_cast<DWORD>(text.size() + 1), conv, nullptr,
+                                           CF_TEXT, XTYP_EXECUTE, kTimeoutMs, &result);
       if (done) DdeFreeDataHandle(done);
       if (!done && step.required) {
         ok = false;

@@ -257,12 +257,12 @@ extern "C" {
 UINT WINAPI DdeInitializeA(LPDWORD pidInst, PFNCALLBACK pfnCallback, DWORD afCmd, DWORD ulRes) {
   (void)afCmd;
   (void)winsim::g_hooked;
+  if (UINT e = Fault("DdeInitializeA")) return e;
   if (!pidInst || !pfnCallback || ulRes != 0) return DMLERR_INVALIDPARAMETER;
   if (*pidInst != 0) {
     // Re-initializing an instance changes its filters only.
     return winsim::FindInstance(*pidInst) ? DMLERR_NO_ERROR : DMLERR_INVALIDPARAMETER;
   }
-  if (UINT e = Fault("DdeInitializeA")) return e;
   DWORD id = winsim::g_nextInstance++;
   winsim::g_instances[id] = winsim::Instance();
   *pidInst = id;
@@ -270,6 +270,7 @@ UINT WINAPI DdeInitializeA(LPDWORD pidInst, PFNCALLBACK pfnCallback, DWORD afCmd
 }
 
 BOOL WINAPI DdeUninitialize(DWORD idInst) {
+  if (Fault("DdeUninitialize")) return FALSE;
   if (!winsim::FindInstance(idInst)) return FALSE;
   for (auto it = winsim::g_conversations.begin(); it != winsim::g_conversations.end();)
     it = it->second->instance == idInst ? winsim::g_conversations.erase(it) : std::next(it);
@@ -280,6 +281,10 @@ BOOL WINAPI DdeUninitialize(DWORD idInst) {
 HSZ WINAPI DdeCreateStringHandleA(DWORD idInst, LPCSTR psz, int iCodePage) {
   winsim::Instance *instance = winsim::FindInstance(idInst);
   if (!instance) return nullptr;
+  if (UINT e = Fault("DdeCreateStringHandleA")) {
+    instance->lastError = e;
+    return nullptr;
+  }
   if (!psz || (iCodePage != 0 && iCodePage != CP_WINANSI)) {
     instance->lastError = DMLERR_INVALIDPARAMETER;
     return nullptr;
@@ -324,6 +329,7 @@ HCONV WINAPI DdeConnect(DWORD idInst, HSZ hszService, HSZ hszTopic, PCONVCONTEXT
 }
 
 BOOL WINAPI DdeDisconnect(HCONV hConv) {
+  if (Fault("DdeDisconnect")) return FALSE;
   return winsim::g_conversations.erase(hConv) ? TRUE : FALSE;
 }
 

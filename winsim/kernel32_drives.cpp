@@ -175,6 +175,7 @@ DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, D
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME *lpFileTime, LPSYSTEMTIME lpSystemTime) {
+  if (DWORD e = Fault("FileTimeToSystemTime")) return SetLastError(e), FALSE;
   if (!lpFileTime || !lpSystemTime) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
   uint64_t ticks =
       static_cast<uint64_t>(lpFileTime->dwHighDateTime) << 32 | lpFileTime->dwLowDateTime;
@@ -211,6 +212,7 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME *lpFileTime, LPSYSTEMTIME lpSyst
 }
 
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME *lpFileTime, LPFILETIME lpLocalFileTime) {
+  if (DWORD e = Fault("FileTimeToLocalFileTime")) return SetLastError(e), FALSE;
   if (!lpFileTime || !lpLocalFileTime) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
   *lpLocalFileTime = *lpFileTime;
   return TRUE;

@@ -371,6 +371,7 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwL
 }
 
 BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen) {
+  if (winsim::Fault("VerQueryValueA")) return FALSE;
   if (!pBlock || !lpSubBlock || !lplpBuffer || !puLen) return FALSE;
   const unsigned char *block = static_cast<const unsigned char *>(pBlock);
   size_t total = block[0] | static_cast<size_t>(block[1]) << 8;

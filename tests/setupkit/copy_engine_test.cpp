@@ -159,6 +159,24 @@ TEST_F(CopyEngine, QuitStopsBeforeTheNextFile) {
   EXPECT_FALSE(Image().Exists("drive_c/WINNT35/system32/zelpsmon.dll"));
 }
 
+TEST_F(CopyEngine, GaugeShowsTheFileAndTheProgressToAPersonOnly) {
+  // A person at the terminal: no answer file. The gauge is the status line.
+  Image().Open(session_.DistDir(), session_.TranscriptPath(), "");
+  char cmd[] = "";
+  ASSERT_EQ(InitializeFrame(cmd), 1);
+  ASSERT_TRUE(FInitializeInstall(HinstFrame(), HwndFrame()));
+  ASSERT_TRUE(FOpenInf("C:\\DIST\\setup.inf", TRUE, FALSE));
+  AddStandardList();
+  for (BOOL silent : {FALSE, TRUE}) {
+    FSetSilent(silent);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Copy(), grcOkay);
+    std::string shown = testing::internal::GetCapturedStdout();
+    for (const char *part : {"Copying Files", "relnt50.wri", "100%"})
+      EXPECT_EQ(shown.find(part) != std::string::npos, !silent) << part << "\n" << shown;
+  }
+}
+
 TEST_F(CopyEngine, CancelInTheGaugeStopsThatRunOnly) {
   AddStandardList();
   setupkit::CopyGaugeProc(nullptr, WM_COMMAND, IDCANCEL, 0);

@@ -49,6 +49,10 @@ typedef HDDEDATA CALLBACK FNCALLBACK(UINT wType, UINT wFmt, HCONV hConv, HSZ hsz
 typedef HDDEDATA(CALLBACK *PFNCALLBACK)(UINT wType, UINT wFmt, HCONV hConv, HSZ hsz1, HSZ hsz2,
                                         HDDEDATA hData, ULONG_PTR dwData1, ULONG_PTR dwData2);
 
+#ifndef CF_TEXT
+#define CF_TEXT 1 /* the clipboard format of an execute string */
+#endif
+
 #define CP_WINANSI 1004
 #define CP_WINUNICODE 1200
 

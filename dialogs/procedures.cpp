@@ -60,8 +60,11 @@ BOOL InitControls(HWND hDlg, Kind kind) {
       if (!edit) break;
       CbGetSymbolValue(SYM_EDIT_TEXT_IN, text, sizeof text);
       SetDlgItemTextA(hDlg, IDC_EDIT, text);
+      int length = lstrlenA(text);
+      /* "EditFocus": "ALL" selects the whole path, "END" puts the caret after it. */
       CbGetSymbolValue(SYM_EDIT_FOCUS, text, sizeof text);
       if (lstrcmpiA(text, "ALL") == 0) SendMessageA(edit, EM_SETSEL, 0, -1);
+      if (lstrcmpiA(text, "END") == 0) SendMessageA(edit, EM_SETSEL, length, length);
       SetFocus(edit);
       return FALSE;
     }

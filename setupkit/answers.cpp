@@ -14,11 +14,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "setupkit/setupkit.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
@@ -90,8 +87,29 @@ Answer ParseAnswer(const std::string &text, int lineNo, bool *isAnswer) {
   return a;
 }
 
+// The value of a variable of the harness, or "".
+std::string Variable(const char *name) {
+  char value[MAX_PATH];
+  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
 std::string AnswersPath() {
-  return winsim::MachineOpen() ? winsim::M().answersPath : "";
+  return Variable("WINSIM_ANSWERS");
+}
+
+bool ReadWholeFile(const std::string &path, std::string *content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  content->clear();
+  char buffer[4096];
+  DWORD got = 0;
+  BOOL ok;
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, NULL)) && got > 0)
+    content->append(buffer, got);
+  CloseHandle(file);
+  return ok != FALSE;
 }
 
 void Load() {
@@ -100,11 +118,13 @@ void Load() {
   g_file = AnswerFile();
   g_file.loaded = true;
   g_file.path = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) AnswerFileFault("answer file " + path + ": cannot be read");
-  std::string line;
+  std::string content;
+  if (!ReadWholeFile(path, &content)) AnswerFileFault("answer file " + path + ": cannot be read");
   int lineNo = 0;
-  while (std::getline(in, line)) {
+  for (size_t pos = 0; pos < content.size();) {
+    size_t nl = content.find('\n', pos);
+    std::string line = content.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+    pos = nl == std::string::npos ? content.size() : nl + 1;
     ++lineNo;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     bool isAnswer = false;
@@ -124,18 +144,26 @@ std::string AnswerWhere(const Answer &answer) {
 }
 
 void RecordAnswer(const std::string &line) {
-  const char *path = std::getenv("WINSIM_RECORD");
-  if (!path || !*path) return;
-  std::ofstream out(path, std::ios::app | std::ios::binary);
-  out << line << "\n";
+  std::string path = Variable("WINSIM_RECORD");
+  if (path.empty()) return;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string text = line + "\n";
+  DWORD written = 0;
+  if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+  CloseHandle(file);
 }
 
 void AnswerFileFault(const std::string &message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "winsim: %s\n", message.c_str());
-  std::fflush(stderr);
-  ExitProcess(2);  // writes "exit 2" to the transcript
-  std::_Exit(2);
+  std::string text = "winsim: " + message + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            NULL);
+  ExitProcess(2);
+  std::abort();  // ExitProcess does not return
 }
 
 bool NextAnswerIs(unsigned id) {

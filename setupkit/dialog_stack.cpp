@@ -94,7 +94,7 @@ void ApplyAnswer(HWND hDlg, Run *run) {
   // The procedure leaves what the dialog gives back as its accepting button does.
   if (HWND ok = GetDlgItem(hDlg, IDOK))
     SendMessageA(hDlg, WM_COMMAND, MAKELONG(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-  if (a.hasButton && !inDialog) SetSymbol(SYM_BUTTON_CHECKED, a.button);
+  if (a.hasButton) SetSymbol(SYM_BUTTON_CHECKED, a.button);
   SetSymbol(SYM_DLGEVENT, a.keyword);
   EndDialog(hDlg, IDOK);
 }

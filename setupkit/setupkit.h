@@ -70,8 +70,7 @@ std::vector<unsigned> DialogStack();
 // dialog that FDoDialogExt was given with it.
 void ShowHelpOf(HWND dialog);
 
-// ---- answer file and transcript
-// ------------------------------------------------------------------
+// ---- answer file -------------------------------------------------------------------------------
 
 struct Answer {
   int line = 0;

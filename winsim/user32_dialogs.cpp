@@ -3,14 +3,18 @@
 // its procedure has not ended once it is set up is drawn as a box (caption, static texts in
 // reading order, radio buttons numbered, the edit field, push buttons by their & keys) and the
 // person's choice is sent to it as the click of that control. A modeless dialog is the status
-// line; one with a progress control shows its bar. Bitmaps of static controls are drawn with
+// line; one with a progress control shows its bar, and one with an enabled Cancel button
+// (IDCANCEL) takes Ctrl-C as the click of that button. Bitmaps of static controls are drawn with
 // half-block characters, two pixel rows to a line.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <map>
 
@@ -126,14 +130,52 @@ std::string StatusText(const Window *d) {
   return "Please wait: " + texts;
 }
 
+// ---- Ctrl-C: the Cancel button of the status line's dialog --------------------------------
+
+volatile std::sig_atomic_t g_interrupted = 0;
+HWND g_cancelDialog = nullptr;  // the dialog whose Cancel Ctrl-C clicks, while the handler is in
+struct sigaction g_previousAction = {};
+
+void OnCtrlC(int) {
+  g_interrupted = 1;
+}
+
+HWND CancelButton(const Window *d) {
+  for (Window *c : Children(d))
+    if (c->id == IDCANCEL && IsPushButton(c) && c->enabled && Shown(c)) return c->hwnd;
+  return nullptr;
+}
+
+// Ctrl-C stops the process as usual, except while a dialog with a Cancel button is the status
+// line: then it is that button's click.
+void CatchInterrupt(const Window *dialog) {
+  HWND wanted = dialog && CancelButton(dialog) ? dialog->hwnd : nullptr;
+  if (wanted == g_cancelDialog) return;
+  if (wanted && !g_cancelDialog) {
+    struct sigaction action = {};
+    action.sa_handler = OnCtrlC;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    g_interrupted = 0;
+    ::sigaction(SIGINT, &action, &g_previousAction);
+  } else if (!wanted) {
+    ::sigaction(SIGINT, &g_previousAction, nullptr);
+  }
+  g_cancelDialog = wanted;
+}
+
 // The modeless dialog shown last is the one the line shows.
 void RefreshStatus(const Window *going) {
   if (!Interactive()) return;
   const Window *top = nullptr;
   for (const Window *w : ModelessDialogs())
     if (w != going && w->visible && (!top || w->shownOrder > top->shownOrder)) top = w;
+  CatchInterrupt(top);
   if (top)
-    ConsoleStatus(StatusText(top));
+    ConsoleStatus(StatusText(top) +
+                  (CancelButton(top)
+                       ? "  (Ctrl-C: " + Label(FindWindowRecord(CancelButton(top))->text) + ")"
+                       : ""));
   else
     ConsoleClearStatus();
 }
@@ -253,9 +295,10 @@ void AskInTerminal(HWND hDlg) {
       return;
     }
     std::string keys = Keys(s);
-    std::string prompt = s.radios.empty() ? "Your choice (" + keys + "): "
+    std::string enter = s.defaultButton ? "; Enter: " + Label(s.defaultButton->text) : "";
+    std::string prompt = s.radios.empty() ? "Your choice (" + keys + enter + "): "
                                           : "Type 1-" + std::to_string(s.radios.size()) +
-                                                " to choose an option, or " + keys + ": ";
+                                                " to choose an option, or " + keys + enter + ": ";
     for (;;) {
       if (!ConsoleReadLine(prompt, &reply)) {
         Leave(hDlg, true);
@@ -363,8 +406,10 @@ LRESULT DialogWindowProc(Window *w, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void DialogShown(Window *w) {
-  w->shownOrder = ++g_shownCounter;
+void DialogShown(Window *w, bool wasVisible) {
+  // Shown again while it is the status line already: nothing changes on the screen.
+  if (w->visible && wasVisible && w->shownOrder == g_shownCounter) return;
+  if (w->visible) w->shownOrder = ++g_shownCounter;
   RefreshStatus(nullptr);
 }
 
@@ -388,6 +433,22 @@ void BitmapSet(Window *ctl) {
 void ForgetDialogState() {
   g_bitmaps.clear();
   g_shownCounter = 0;
+  CatchInterrupt(nullptr);
+}
+
+bool TakeInterrupt(MSG *msg) {
+  if (!g_interrupted || !g_cancelDialog) return false;
+  g_interrupted = 0;
+  Window *d = FindWindowRecord(g_cancelDialog);
+  HWND cancel = d ? CancelButton(d) : nullptr;
+  if (!cancel) return false;
+  *msg = MSG{};
+  msg->hwnd = g_cancelDialog;
+  msg->message = WM_COMMAND;
+  msg->wParam = static_cast<WPARAM>(MAKELONG(IDCANCEL, BN_CLICKED));
+  msg->lParam = reinterpret_cast<LPARAM>(cancel);
+  msg->time = GetTickCount();
+  return true;
 }
 
 std::vector<std::string> BitmapLines(HBITMAP bitmap) {

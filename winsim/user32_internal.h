@@ -30,6 +30,7 @@ struct Window {
   bool visible = false, maximized = false, minimized = false;
   int lastShowCommand = -1;
   bool enabled = true;
+  bool destroying = false;
   WindowHandler handler;  // a test's stand-in for a window procedure
 
   // dialogs
@@ -62,11 +63,13 @@ std::vector<Window *> ModelessDialogs();
 
 // The dialog manager's part of the window manager's work.
 LRESULT DialogWindowProc(Window *w, UINT msg, WPARAM wParam, LPARAM lParam);
-void DialogShown(Window *w);       // a modeless dialog became visible
-void DialogDestroyed(Window *w);   // about to go
-void ControlChanged(Window *ctl);  // text, check or position of a control changed
-void BitmapSet(Window *ctl);       // a bitmap static got an image
-void ForgetDialogState();          // a new process
+void DialogShown(Window *w, bool wasVisible);  // ShowWindow of a modeless dialog
+void DialogDestroyed(Window *w);               // about to go
+void ControlChanged(Window *ctl);              // text, check or position of a control changed
+void BitmapSet(Window *ctl);                   // a bitmap static got an image
+void ForgetDialogState();                      // a new process
+// Ctrl-C while a dialog with a Cancel button is the status line: the message of that click.
+bool TakeInterrupt(MSG *msg);
 
 // Lines of text that show a bitmap in the terminal (two pixel rows to a line), or none.
 std::vector<std::string> BitmapLines(HBITMAP bitmap);

@@ -242,6 +242,8 @@ void Destroy(HWND hwnd) {
   auto it = g_windows.find(hwnd);
   if (it == g_windows.end()) return;
   Window *w = it->second.get();
+  if (w->destroying) return;  // its WM_DESTROY asked for it again
+  w->destroying = true;
   // Owned windows go first, then the window itself is told, then its children.
   std::vector<HWND> owned;
   for (const auto &entry : g_windows)
@@ -533,6 +535,8 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
                          UINT wRemoveMsg) {
   if (!lpMsg) return FALSE;
   bool remove = (wRemoveMsg & PM_REMOVE) != 0;
+  MSG interrupt;
+  if (winsim::TakeInterrupt(&interrupt)) winsim::g_queue.push_back(interrupt);
   for (auto it = winsim::g_queue.begin(); it != winsim::g_queue.end(); ++it) {
     if (!winsim::HwndMatches(hWnd, it->hwnd) ||
         !winsim::InRange(it->message, wMsgFilterMin, wMsgFilterMax))
@@ -711,7 +715,7 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
       return wasVisible;
   }
   w->lastShowCommand = nCmdShow;
-  if (w->kind == WindowKind::kDialog && w->modeless) winsim::DialogShown(w);
+  if (w->kind == WindowKind::kDialog && w->modeless) winsim::DialogShown(w, wasVisible != FALSE);
   if (w->parent) winsim::ControlChanged(w);
   return wasVisible;
 }

@@ -1,6 +1,6 @@
 // Runs dialogs of the dialog library in a process of their own, as the setup would: on the
-// machine of WINSIM_MACHINE, answered from WINSIM_ANSWERS or in the terminal, recorded in
-// WINSIM_TRANSCRIPT. Each argument is a step:
+// machine of WINSIM_MACHINE, answered from WINSIM_ANSWERS or in the terminal (and then recorded
+// in WINSIM_RECORD), transcribed in WINSIM_TRANSCRIPT. Each argument is a step:
 //   <id>          run the dialog with its procedure (and help 900 where the setup offers it)
 //   pop           remove the top dialog
 //   NAME=VALUE    set a symbol
@@ -33,6 +33,7 @@ int main(int argc, char **argv) {
   options.imageDir = image;
   if (const char *a = std::getenv("WINSIM_ANSWERS")) options.answersPath = a;
   if (const char *t = std::getenv("WINSIM_TRANSCRIPT")) options.transcriptPath = t;
+  if (const char *r = std::getenv("WINSIM_RECORD")) options.recordPath = r;
   winsim::ImageError error;
   if (!winsim::OpenMachine(options, &error)) {
     std::fprintf(stderr, "%s\n", error.Text().c_str());

@@ -19,6 +19,7 @@ struct TerminalRun {
   int status = -1;
   std::string out;
   std::string transcript;
+  std::string recording;  // what WINSIM_RECORD received
 };
 
 // Runs the dialogs with `typed` as everything the person types.
@@ -26,6 +27,7 @@ TerminalRun Type(const std::string &typed, const std::vector<std::string> &steps
   TestImage image;
   std::string outPath = image.HostPath("out.txt");
   std::string transcript = image.HostPath("transcript.txt");
+  std::string recording = image.HostPath("recording.txt");
   int in[2];
   if (pipe(in) != 0) return {};
   pid_t pid = fork();
@@ -36,6 +38,7 @@ TerminalRun Type(const std::string &typed, const std::vector<std::string> &steps
     if (!freopen(outPath.c_str(), "w", stdout)) _exit(127);
     setenv("WINSIM_MACHINE", image.Dir().c_str(), 1);
     setenv("WINSIM_TRANSCRIPT", transcript.c_str(), 1);
+    setenv("WINSIM_RECORD", recording.c_str(), 1);
     unsetenv("WINSIM_ANSWERS");
     std::vector<char *> argv = {const_cast<char *>(kHelper.c_str())};
     for (const std::string &s : steps) argv.push_back(const_cast<char *>(s.c_str()));
@@ -53,6 +56,7 @@ TerminalRun Type(const std::string &typed, const std::vector<std::string> &steps
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.out = testing_support::ReadHostFile(outPath);
   run.transcript = testing_support::ReadHostFile(transcript);
+  run.recording = testing_support::ReadHostFile(recording);
   return run;
 }
 
@@ -109,6 +113,29 @@ TEST(Terminal, TheEndOfInputIsThePersonLeaving) {
             "dialog 100 EXIT\ndialog 200 EXIT\ndialog 1200 CANCEL\ndialog 1500 CANCEL\n"
             "dialog 2400 CONTINUE\ndialog 1100 EXIT\ndialog 900 CONTINUE\nexit 0\n");
   EXPECT_TRUE(Shows(run, "(input has ended: the dialog is closed)"));
+}
+
+TEST(Terminal, ARecordedRunReplaysUnattendedToTheSameTranscript) {
+  const std::vector<std::string> steps = {"100",  "800", "EditTextIn=D:\\I386", "1100", "200",
+                                          "5100", "pop"};
+  // Help and back (Enter closes it), the second option, a new path and Back, then Exit Setup.
+  TerminalRun typed = Type("h\n\nc\n2\nc\nE:\\X\nb\nx\n", steps);
+  ASSERT_EQ(typed.status, 0);
+  EXPECT_EQ(typed.recording,
+            "900 CONTINUE\n100 CONTINUE\n800 CONTINUE button=2\n1100 BACK text=E:\\X\n"
+            "200 EXIT\n");
+
+  TestImage image;
+  image.WriteFile("answers.txt", typed.recording);
+  std::vector<std::string> argv = {kHelper};
+  argv.insert(argv.end(), steps.begin(), steps.end());
+  testing_support::RunResult replayed = testing_support::RunProgram(
+      argv, {"WINSIM_MACHINE=" + image.Dir(), "WINSIM_ANSWERS=" + image.HostPath("answers.txt"),
+             "WINSIM_TRANSCRIPT=" + image.HostPath("transcript.txt")});
+  EXPECT_EQ(replayed.status, 0) << replayed.err;
+  EXPECT_EQ(image.ReadFile("transcript.txt"), typed.transcript);
+  EXPECT_NE(replayed.out.find("=> 1100 BACK EditTextOut=[E:\\X]"), std::string::npos);
+  EXPECT_NE(replayed.out.find("=> 800 CONTINUE ButtonChecked=2"), std::string::npos);
 }
 
 }  // namespace

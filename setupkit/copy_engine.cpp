@@ -2,70 +2,100 @@
 //
 // - Every file of the list is checked before the first is copied: a list that names a file the
 //   distribution lacks copies nothing, and the user learns which file and why.
-// - A file is copied whole or not at all, with its date; a copy of a read-only file (as files
-//   on a CD are) is left writable, so that a later setup can replace or remove it.
+// - A file is copied whole or not at all, with its date; a copy of a read-only file (as files on
+//   a CD are) is left writable, so that a later setup can replace or remove it.
 // - An existing read-only destination is not replaced: someone protected it. A destination that
-//   a running service has loaded cannot be replaced while it runs; with a restart directory set
-//   the new file is staged there and put in place at the next restart, otherwise the copy fails
-//   and says so.
-// - The user stops the copy with Ctrl-C in the terminal (or by a quit message in the queue);
+//   a running program holds (it does not open for writing: a sharing violation) cannot be
+//   replaced while it runs; with a restart directory set the new file is staged there and put in
+//   place at the next restart (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT), otherwise the copy
+//   fails and says so.
+// - The user stops the copy with the gauge's Cancel button or by a quit message in the queue;
 //   the engine finishes the file at hand and answers grcUserQuit.
-// - In the terminal a gauge shows the progress; an unattended run writes one transcript line
-//   per run: "copy <files copied> of <files listed> files".
+// - The gauge is a modeless dialog of the dialog library; each run writes one transcript line:
+//   "copy <files copied> of <files listed> files".
 #include <windows.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <commctrl.h>
 
-#include <csignal>
-#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "dialogs/library_ids.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/console.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
 
-struct Gauge {
-  unsigned percent = 0;
-};
-
-Gauge g_gauge;
+unsigned g_percent = 0;
+bool g_cancelled = false;
 std::string g_restartDir;
 std::vector<std::string> g_restartList;
-volatile std::sig_atomic_t g_interrupted = 0;
 
-extern "C" void OnInterrupt(int) {
-  g_interrupted = 1;
+// ---- the gauge and the billboards ------------------------------------------------------------
+
+const char kDialogLibrary[] = "mscuistf.dll";
+
+HMODULE g_library = nullptr;  // the dialog library while the gauge or a billboard is up
+HWND g_gauge = nullptr;
+HWND g_billboard = nullptr;
+HMODULE g_billboardLibrary = nullptr;
+
+}  // namespace
+
+INT_PTR CALLBACK CopyGaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  (void)lParam;
+  switch (message) {
+    case WM_INITDIALOG:
+      SendDlgItemMessageA(dialog, IDC_GAUGE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) {
+        g_cancelled = true;
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
 }
 
-// Ctrl-C stops the copy rather than the process while a person watches it.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_interrupted = 0;
-    if (!winsim::Interactive()) return;
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    active_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (active_) ::sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard &) = delete;
-  InterruptGuard &operator=(const InterruptGuard &) = delete;
+namespace {
 
- private:
-  bool active_ = false;
-  struct sigaction previous_ = {};
-};
+// Shows the progress, bringing the gauge up on its first use. The copy goes on without it when
+// it cannot be shown, and in silent mode nothing is shown.
+void ShowGauge(unsigned percent, const std::string &file) {
+  g_percent = percent;
+  if (SilentMode()) return;
+  if (!g_gauge) {
+    if (!g_library) g_library = LoadLibraryA(kDialogLibrary);
+    if (!g_library) return;
+    g_gauge = CreateDialogParamA(g_library, MAKEINTRESOURCEA(DLG_COPY_GAUGE), HwndFrame(),
+                                 CopyGaugeProc, 0);
+    if (!g_gauge) return;
+    ShowWindow(g_gauge, SW_SHOW);
+  }
+  if (!file.empty()) SetDlgItemTextA(g_gauge, IDC_GAUGE_TEXT, file.c_str());
+  SendDlgItemMessageA(g_gauge, IDC_GAUGE_BAR, PBM_SETPOS, percent, 0);
+}
 
-// Lets the pending messages through; a quit message or Ctrl-C is the user's wish to stop.
+void EndBillboard() {
+  if (g_billboard) DestroyWindow(g_billboard);
+  if (g_billboardLibrary) FreeLibrary(g_billboardLibrary);
+  g_billboard = nullptr;
+  g_billboardLibrary = nullptr;
+}
+
+void EndGauge() {
+  EndBillboard();
+  if (g_gauge) DestroyWindow(g_gauge);
+  if (g_library) FreeLibrary(g_library);
+  g_gauge = nullptr;
+  g_library = nullptr;
+}
+
+// Lets the pending messages through; a quit message or the gauge's Cancel is the user's wish
+// to stop.
 bool QuitRequested() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -73,29 +103,7 @@ bool QuitRequested() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  return g_interrupted != 0;
-}
-
-bool Showing() {
-  return winsim::Interactive() && !SilentMode();
-}
-
-std::string GaugeBar(unsigned percent) {
-  const unsigned width = 20;
-  unsigned filled = percent * width / 100;
-  return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
-         std::to_string(percent) + "%";
-}
-
-void ShowGauge(unsigned percent, const std::string &file) {
-  g_gauge.percent = percent;
-  if (!Showing()) return;
-  if (file.empty()) {
-    winsim::ConsoleStatus("Copying " + GaugeBar(percent));
-    return;
-  }
-  std::string name = file.size() > 24 ? file.substr(0, 21) + "..." : file;
-  winsim::ConsoleStatus("Copying " + GaugeBar(percent) + " " + name + "  (Ctrl-C stops)");
+  return g_cancelled;
 }
 
 // The billboard whose share of the ticks covers this much of the copy, or -1.
@@ -112,20 +120,29 @@ int BillboardAt(uint64_t done, uint64_t total) {
   return static_cast<int>(boards.size()) - 1;
 }
 
+// A modeless dialog of its library, up while its share of the copy runs; a blank billboard
+// shows the frame alone.
 void ShowBillboard(int index) {
-  if (!Showing() || index < 0) return;
+  EndBillboard();
+  if (SilentMode() || index < 0) return;
   const Billboard &b = Billboards()[static_cast<size_t>(index)];
-  if (b.id == 0) return;  // a blank billboard shows the frame alone
-  // A modeless dialog of its library, shown while its share of the copy runs.
-  HMODULE library = LoadLibraryA(b.library.c_str());
-  if (!library) return;
-  HWND board = CreateDialogParamA(library, MAKEINTRESOURCEA(b.id), HwndFrame(), NULL, 0);
-  if (board) {
-    ShowWindow(board, SW_SHOW);
-    DestroyWindow(board);
+  if (b.id == 0) return;
+  g_billboardLibrary = LoadLibraryA(b.library.c_str());
+  if (!g_billboardLibrary) return;
+  // GetProcAddress answers "any function"; the library exports dialog procedures.
+  DLGPROC procedure = reinterpret_cast<DLGPROC>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(g_billboardLibrary, b.procedure.c_str())));
+  g_billboard =
+      CreateDialogParamA(g_billboardLibrary, MAKEINTRESOURCEA(b.id), HwndFrame(), procedure, 0);
+  if (g_billboard) ShowWindow(g_billboard, SW_SHOW);
+  // The gauge stays in front of it.
+  if (g_gauge) {
+    ShowWindow(g_gauge, SW_HIDE);
+    ShowWindow(g_gauge, SW_SHOW);
   }
-  FreeLibrary(library);
 }
+
+// ---- copies ---------------------------------------------------------------------------------
 
 std::string FileName(const std::string &path) {
   return path.substr(path.rfind('\\') + 1);
@@ -138,27 +155,27 @@ std::string ParentOf(const std::string &full) {
 
 // Copies the new file into the restart directory and has it put in place at the next restart.
 bool StageForRestart(const MachineFile &source, const MachineFile &target, std::string *why) {
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!CreateMachineDirectory(g_restartDir, &error)) {
     *why = "the file there is in use, and the restart directory " + g_restartDir +
            " cannot be made (" + ErrorText(error) + ")";
     return false;
   }
-  MachineFile staged;
+  std::string staged;
   for (unsigned n = 1;; ++n) {
-    std::string name = g_restartDir + "\\~RST" + std::to_string(n) + ".TMP";
-    if (!LocateMachineFile(name, &staged, &error)) {
-      *why = "the file there is in use, and " + ErrorText(error) + " in " + g_restartDir;
-      return false;
-    }
-    if (!staged.exists) break;
-  }
-  error = winsim::CopyHostFile(source.host, staged.host);
-  if (!error) ::chmod(staged.host.c_str(), 0644);
-  if (!error && !MoveFileExA(staged.full.c_str(), target.full.c_str(),
-                             MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+    staged = g_restartDir + "\\~RST" + std::to_string(n) + ".TMP";
+    if (GetFileAttributesA(staged.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     error = GetLastError();
-    ::unlink(staged.host.c_str());
+    if (error == ERROR_FILE_NOT_FOUND) break;
+    *why = "the file there is in use, and " + ErrorText(error) + " in " + g_restartDir;
+    return false;
+  }
+  error = 0;
+  if (CopyFileContents(source.full, staged, true, &error) &&
+      !MoveFileExA(staged.c_str(), target.full.c_str(),
+                   MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+    error = GetLastError();
+    DeleteFileA(staged.c_str());
   }
   if (error) {
     *why = "the file there is in use, and it cannot be staged for the restart (" +
@@ -169,61 +186,45 @@ bool StageForRestart(const MachineFile &source, const MachineFile &target, std::
   return true;
 }
 
+const char kInUse[] =
+    "the file there is in use by a running service and cannot be replaced while the service runs";
+
 // The checks and the copy of one file; `why` says what went wrong.
-bool CopyOne(const std::string &from, const std::string &to, bool append, MachineFile *target,
-             std::string *why) {
-  MachineFile source;
-  uint32_t error = 0;
+bool CopyOne(const std::string &from, const std::string &to, bool append, std::string *why) {
+  MachineFile source, target;
+  DWORD error = 0;
   if (!LocateMachineFile(from, &source, &error)) return *why = ErrorText(error), false;
   if (!source.exists) return *why = "the file does not exist", false;
   if (source.isDir) return *why = "it is a directory, not a file", false;
-  if (!LocateMachineFile(to, target, &error)) return *why = ErrorText(error), false;
-  if (target->isDir) return *why = "a directory of that name is in the way", false;
+  if (!LocateMachineFile(to, &target, &error)) return *why = ErrorText(error), false;
+  if (target.isDir) return *why = "a directory of that name is in the way", false;
 
-  std::string dir = ParentOf(target->full);
+  std::string dir = ParentOf(target.full);
   if (!CreateMachineDirectory(dir, &error))
     return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
-  if (!LocateMachineFile(to, target, &error)) return *why = ErrorText(error), false;
-
-  if (target->exists && target->readOnly) return *why = "the file there is read-only", false;
-  if (target->exists && target->loaded) {
-    if (g_restartDir.empty() || append)
-      return *why =
-                 "the file there is in use by a running service and cannot be replaced "
-                 "while the service runs",
-             false;
-    return StageForRestart(source, *target, why);
-  }
+  if (target.exists && target.readOnly) return *why = "the file there is read-only", false;
+  // A file copied onto itself is already in place; opening it for writing would empty it.
+  if (EqualNoCase(source.full, target.full))
+    return !append || (*why = "it is the same file", false);
 
   if (append) {
-    std::string head, tail;
-    if (target->exists && !ReadMachineFile(target->host, &head))
-      return *why = "the file there cannot be read", false;
-    if (!ReadMachineFile(source.host, &tail)) return *why = "the file cannot be read", false;
-    if (!winsim::WriteFileAtomically(target->host, head + tail))
+    if (target.exists && FileInUse(target.full)) return *why = kInUse, false;
+    std::string tail;
+    if (!ReadMachineFile(source.full, &tail, &error))
+      return *why = "the file cannot be read", false;
+    if (!WriteMachineFile(target.full, tail, true, &error))
       return *why = "the file cannot be written", false;
     return true;
   }
-  error = winsim::CopyHostFile(source.host, target->host);
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-    return *why = "the file cannot be read (" + ErrorText(error) + ")", false;
-  if (error) return *why = ErrorText(error), false;
-  struct stat st;
-  if (::stat(target->host.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR))
-    ::chmod(target->host.c_str(), (st.st_mode & 07777) | S_IWUSR);
-  return true;
-}
-
-// Whether the source can be read now; `why` says why not.
-bool Readable(const std::string &from, std::string *why) {
-  MachineFile source;
-  uint32_t error = 0;
-  if (!LocateMachineFile(from, &source, &error)) return *why = ErrorText(error), false;
-  if (!source.exists) return *why = "the file does not exist", false;
-  if (source.isDir) return *why = "it is a directory, not a file", false;
-  std::FILE *f = std::fopen(source.host.c_str(), "rb");
-  if (!f) return *why = "the file cannot be read", false;
-  std::fclose(f);
+  if (!CopyFileContents(source.full, target.full, false, &error)) {
+    if (error == ERROR_SHARING_VIOLATION && target.exists) {
+      if (g_restartDir.empty()) return *why = kInUse, false;
+      return StageForRestart(source, target, why);
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return *why = "the file cannot be read (" + ErrorText(error) + ")", false;
+    return *why = ErrorText(error), false;
+  }
   return true;
 }
 
@@ -231,28 +232,18 @@ std::string CannotCopy(const std::string &from, const std::string &to, const std
   return "Setup cannot copy " + from + " to " + to + ": " + why + ".";
 }
 
-void ResetEngine() {
-  g_gauge = Gauge();
-  g_restartDir.clear();
-  g_restartList.clear();
-  g_interrupted = 0;
-}
-
-const bool g_hooked = (winsim::AddOpenHook(&ResetEngine), true);
-
 }  // namespace
 
 bool CopyMachineFile(const std::string &source, const std::string &destination,
                      std::string *reason) {
-  MachineFile target;
   std::string why;
-  if (CopyOne(source, destination, false, &target, &why)) return true;
+  if (CopyOne(source, destination, false, &why)) return true;
   *reason = CannotCopy(source, destination, why);
   return false;
 }
 
 unsigned GaugePercent() {
-  return g_gauge.percent;
+  return g_percent;
 }
 const std::string &RestartDirectory() {
   return g_restartDir;
@@ -262,8 +253,13 @@ const std::vector<std::string> &RestartList() {
 }
 
 void ForgetInstallState() {
-  (void)g_hooked;
-  ResetEngine();
+  // The windows and the library went with the process that had them.
+  g_gauge = g_billboard = nullptr;
+  g_library = g_billboardLibrary = nullptr;
+  g_percent = 0;
+  g_cancelled = false;
+  g_restartDir.clear();
+  g_restartList.clear();
   ResetCopyList();
   ForgetFrameModes();
 }
@@ -275,7 +271,6 @@ using namespace setupkit;
 extern "C" {
 
 GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
-  if (uint32_t grc = winsim::Fault("GrcCopyFilesInCopyList")) return static_cast<GRC>(grc);
   if (!InstallUp() || hInstance == nullptr || hInstance != HinstFrame()) return grcNotOkay;
 
   std::vector<CopyJob> jobs;
@@ -290,20 +285,26 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
   uint64_t total = 0;
   std::vector<uint64_t> sizes;
   for (const CopyJob &job : jobs) {
+    MachineFile source;
+    DWORD error = 0;
     std::string why;
-    if (!Readable(job.source, &why)) {
+    if (!LocateMachineFile(job.source, &source, &error))
+      why = ErrorText(error);
+    else if (!source.exists)
+      why = "the file does not exist";
+    else if (source.isDir)
+      why = "it is a directory, not a file";
+    else if (!FileReadable(source.full))
+      why = "the file cannot be read";
+    if (!why.empty()) {
       TellUser(CannotCopy(job.source, job.destination, why));
-      winsim::Transcript("copy 0" + counted);
+      WriteTranscript("copy 0" + counted);
       return grcNotOkay;
     }
-    MachineFile source;
-    uint32_t error = 0;
-    LocateMachineFile(job.source, &source, &error);
     sizes.push_back(source.size);
     total += source.size;
   }
 
-  InterruptGuard interrupt;
   uint64_t done = 0;
   int billboard = -1;
   size_t copied = 0;
@@ -317,10 +318,9 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
     if (next != billboard) ShowBillboard(billboard = next);
     ShowGauge(total ? static_cast<unsigned>(done * 100 / total) : 0, FileName(jobs[i].source));
 
-    MachineFile target;
     std::string why;
-    if (!CopyOne(jobs[i].source, jobs[i].destination, false, &target, &why)) {
-      if (Showing()) winsim::ConsoleClearStatus();
+    if (!CopyOne(jobs[i].source, jobs[i].destination, false, &why)) {
+      EndGauge();
       TellUser(CannotCopy(jobs[i].source, jobs[i].destination, why));
       grc = grcNotOkay;
       break;
@@ -330,17 +330,16 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
     ++copied;
   }
   if (grc == grcOkay) ShowGauge(100, "");
-  if (Showing()) winsim::ConsoleClearStatus();
-  winsim::Transcript("copy " + std::to_string(copied) + counted);
+  EndGauge();
+  g_cancelled = false;  // a Cancel ends the run it was pressed in
+  WriteTranscript("copy " + std::to_string(copied) + counted);
   return grc;
 }
 
 BOOL WINAPI FCopyOneFile(LPCSTR szSrc, LPCSTR szDest, int cmo, BOOL fAppend) {
-  if (winsim::Fault("FCopyOneFile")) return FALSE;
   if (!szSrc || !*szSrc || !szDest || !*szDest) return FALSE;
-  MachineFile target;
   std::string why;
-  if (!CopyOne(szSrc, szDest, fAppend != FALSE, &target, &why)) {
+  if (!CopyOne(szSrc, szDest, fAppend != FALSE, &why)) {
     if (cmo & cmoTellUser) TellUser(CannotCopy(szSrc, szDest, why));
     return FALSE;
   }
@@ -349,16 +348,15 @@ BOOL WINAPI FCopyOneFile(LPCSTR szSrc, LPCSTR szDest, int cmo, BOOL fAppend) {
 }
 
 BOOL WINAPI ProSetPos(UINT uPos, UINT uRange) {
-  if (winsim::Fault("ProSetPos")) return FALSE;
   if (uRange == 0 || uPos > uRange) return FALSE;
-  ShowGauge(static_cast<unsigned>(static_cast<uint64_t>(uPos) * 100 / uRange), "");
+  g_percent = static_cast<unsigned>(static_cast<uint64_t>(uPos) * 100 / uRange);
+  if (g_gauge) SendDlgItemMessageA(g_gauge, IDC_GAUGE_BAR, PBM_SETPOS, g_percent, 0);
   return TRUE;
 }
 
 BOOL WINAPI FSetRestartDir(LPCSTR szDir) {
-  if (winsim::Fault("FSetRestartDir")) return FALSE;
   MachineFile dir;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!szDir || !*szDir || !LocateMachineFile(szDir, &dir, &error)) return FALSE;
   if (dir.exists && !dir.isDir) return FALSE;  // made when the first file is staged
   g_restartDir = dir.full;
@@ -370,7 +368,6 @@ BOOL WINAPI FRestartListEmpty(void) {
 }
 
 BOOL WINAPI FExitExecRestart(void) {
-  if (winsim::Fault("FExitExecRestart")) return FALSE;
   if (g_restartList.empty()) return FALSE;  // nothing waits for a restart
 
   // The restart needs the shutdown right enabled in the process's token.

@@ -8,7 +8,6 @@
 // (a drive, a leading backslash, "..") is refused when the list is resolved: a damaged or
 // hostile setup file must not write outside the directories the setup chose.
 #include <windows.h>
-#include <sys/statvfs.h>
 
 #include <climits>
 #include <cstdio>
@@ -17,31 +16,23 @@
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
 
 std::vector<CopyListEntry> g_list;
 
-void ForgetList() {
-  g_list.clear();
-}
-
-// A machine opened is a new process: the list starts empty.
-const bool g_hooked = (winsim::AddOpenHook(&ForgetList), true);
-
 const InfSection *FindSection(const std::string &name) {
   const InfFile *inf = OpenedInf();
   if (!inf) return nullptr;
   for (const InfSection &s : inf->sections)
-    if (winsim::EqualNoCase(s.name, name)) return &s;
+    if (EqualNoCase(s.name, name)) return &s;
   return nullptr;
 }
 
 const InfLine *FindKeyLine(const InfSection &section, const std::string &key) {
   for (const InfLine &line : section.lines)
-    if (line.hasKey && winsim::EqualNoCase(line.key, key)) return &line;
+    if (line.hasKey && EqualNoCase(line.key, key)) return &line;
   return nullptr;
 }
 
@@ -60,7 +51,7 @@ std::string RenameOf(const InfLine &line) {
   for (size_t i = 1; i < line.fields.size(); ++i) {
     const std::string &field = line.fields[i];
     size_t eq = field.find('=');
-    if (eq != std::string::npos && winsim::EqualNoCase(Trim(field.substr(0, eq)), "rename"))
+    if (eq != std::string::npos && EqualNoCase(Trim(field.substr(0, eq)), "rename"))
       return Trim(field.substr(eq + 1));
   }
   return "";
@@ -92,8 +83,8 @@ bool JobOf(const CopyListEntry &entry, const InfSection &section, const InfLine 
   std::string relative;
   for (const std::string &n : names) relative = relative.empty() ? n : relative + "\\" + n;
 
-  uint32_t error = 0;
-  if (!winsim::FullWindowsPath(JoinPath(entry.source, relative), &job.source, &error)) {
+  DWORD error = 0;
+  if (!FullPath(JoinPath(entry.source, relative), &job.source, &error)) {
     *problem =
         "Setup cannot copy " + JoinPath(entry.source, relative) + ": " + ErrorText(error) + ".";
     return false;
@@ -113,7 +104,7 @@ bool JobOf(const CopyListEntry &entry, const InfSection &section, const InfLine 
     }
     target = JoinPath(entry.destination, name);
   }
-  if (!winsim::FullWindowsPath(target, &job.destination, &error)) {
+  if (!FullPath(target, &job.destination, &error)) {
     *problem = "Setup cannot copy " + job.source + " to " + target + ": " + ErrorText(error) + ".";
     return false;
   }
@@ -160,19 +151,20 @@ std::vector<long long> Numbers(const std::string &symbol) {
   return out;
 }
 
-// Free bytes of the drive's directory on the host, or -1 when unknown.
+// Free bytes of the drive, or -1 when unknown.
 long long FreeBytes(char letter) {
-  auto it = winsim::M().drives.find(letter);
-  if (it == winsim::M().drives.end()) return -1;
-  struct statvfs vfs;
-  if (::statvfs(it->second.c_str(), &vfs) != 0) return -1;
-  return static_cast<long long>(vfs.f_bavail) * static_cast<long long>(vfs.f_frsize);
+  char root[] = "?:\\";
+  root[0] = letter;
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  if (!(GetLogicalDrives() & (1u << (letter - 'A'))) ||
+      !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return -1;
+  return static_cast<long long>(freeClusters) * sectorsPerCluster * bytesPerSector;
 }
 
 }  // namespace
 
 const std::vector<CopyListEntry> &CopyList() {
-  (void)g_hooked;
   return g_list;
 }
 
@@ -211,23 +203,19 @@ void WINAPI ResetCopyList(void) {
 }
 
 BOOL WINAPI FAddSectionFilesToCopyList(LPCSTR szSect, LPCSTR szSrc, LPCSTR szDest) {
-  if (winsim::Fault("FAddSectionFilesToCopyList")) return FALSE;
   return AddEntry(CopyListEntry::kSection, szSect, nullptr, szSrc, szDest) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FAddSectionKeyFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc, LPCSTR szDest) {
-  if (winsim::Fault("FAddSectionKeyFileToCopyList")) return FALSE;
   return AddEntry(CopyListEntry::kSectionKey, szSect, szKey, szSrc, szDest) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FAddSpecialFileToCopyList(LPCSTR szSect, LPCSTR szKey, LPCSTR szSrc,
                                       LPCSTR szDestPath) {
-  if (winsim::Fault("FAddSpecialFileToCopyList")) return FALSE;
   return AddEntry(CopyListEntry::kSpecial, szSect, szKey, szSrc, szDestPath) ? TRUE : FALSE;
 }
 
 LONG WINAPI LcbGetCopyListCost(LPCSTR szExtraList, LPCSTR szCostList, LPCSTR szNeedList) {
-  if (winsim::Fault("LcbGetCopyListCost")) return -1;
   std::vector<CopyJob> jobs;
   std::string problem;
   if (!ResolveCopyList(&jobs, &problem)) return -1;
@@ -240,7 +228,7 @@ LONG WINAPI LcbGetCopyListCost(LPCSTR szExtraList, LPCSTR szCostList, LPCSTR szN
   }
   for (const CopyJob &job : jobs) {
     MachineFile source, target;
-    uint32_t error = 0;
+    DWORD error = 0;
     if (!LocateMachineFile(job.source, &source, &error) || !source.exists || source.isDir)
       return -1;  // a file that is not there cannot be costed
     if (!LocateMachineFile(job.destination, &target, &error)) return -1;
@@ -266,7 +254,6 @@ LONG WINAPI LcbGetCopyListCost(LPCSTR szExtraList, LPCSTR szCostList, LPCSTR szN
 }
 
 BOOL WINAPI FMakeListInfSectionField(LPCSTR szSymbol, LPCSTR szSection, USHORT iField) {
-  if (winsim::Fault("FMakeListInfSectionField")) return FALSE;
   if (!Given(szSymbol) || !Given(szSection)) return FALSE;
   const InfSection *section = FindSection(szSection);
   if (!section) return FALSE;
@@ -283,7 +270,6 @@ BOOL WINAPI FMakeListInfSectionField(LPCSTR szSymbol, LPCSTR szSection, USHORT i
 }
 
 BOOL WINAPI FDumpCopyListToFile(LPCSTR szFile) {
-  if (winsim::Fault("FDumpCopyListToFile")) return FALSE;
   if (!Given(szFile)) return FALSE;
   std::vector<CopyJob> jobs;
   std::string problem;
@@ -292,17 +278,14 @@ BOOL WINAPI FDumpCopyListToFile(LPCSTR szFile) {
   std::string text = "; Copy list: " + std::to_string(jobs.size()) + " files\r\n";
   for (const CopyJob &job : jobs) {
     MachineFile source;
-    uint32_t error = 0;
+    DWORD error = 0;
     std::string size = LocateMachineFile(job.source, &source, &error) && source.exists
                            ? std::to_string(source.size) + " bytes"
                            : "missing";
     text += job.source + " -> " + job.destination + " (" + size + ")\r\n";
   }
-  MachineFile dump;
-  uint32_t error = 0;
-  if (!LocateMachineFile(szFile, &dump, &error) || dump.isDir || dump.readOnly || dump.loaded)
-    return FALSE;
-  return winsim::WriteFileAtomically(dump.host, text) ? TRUE : FALSE;
+  DWORD error = 0;
+  return WriteMachineFile(szFile, text, false, &error) ? TRUE : FALSE;
 }
 
 }  // extern "C"

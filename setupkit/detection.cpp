@@ -1,10 +1,8 @@
 // The detection library's questions about the machine itself: drives, ports, the processor and
 // the hardware tests.
 //
-// Drives are those that machine.ini maps. A: and B: are the floppy drive letters, so they count
-// as removable and every other mapped letter as a local hard disk. The simulated machine is not
-// connected to a network: no drive is remote. A drive's sizes are those of the host file system
-// that holds its directory.
+// Drives and their kinds are those that GetLogicalDrives and GetDriveTypeA tell; their sizes
+// come from GetDiskFreeSpaceA, held at the largest 32-bit count.
 //
 // Ports and hardware come from where Windows NT records what it found at boot, below
 // HKEY_LOCAL_MACHINE\HARDWARE of the machine's registry:
@@ -18,47 +16,44 @@
 // A machine whose registry lacks these keys has no ports, no coprocessor and no mouse, and does
 // not say what its processor is.
 //
-// The display cannot be told from the image. Windows NT needs a VGA or better display, and the
-// simulated machine has a colour one: FHasMonochromeDisplay answers FALSE.
+// Windows NT needs a VGA or better display, which is a colour one: FHasMonochromeDisplay answers
+// FALSE.
 #include <windows.h>
-#include <sys/statvfs.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
-#include "winsim/registry_store.h"
 
 namespace {
 
 // The largest signed 32-bit count (LONG is 32 bits on every build).
 const LONG kLongMax = 0x7FFFFFFF;
 
-const char kParallelPorts[] = "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\PARALLEL PORTS";
-const char kSerialPorts[] = "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
-const char kPointerPort[] = "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\PointerPort";
-const char kProcessor[] = "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
-const char kCoprocessor[] =
-    "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\FloatingPointProcessor";
+const char kParallelPorts[] = "HARDWARE\\DEVICEMAP\\PARALLEL PORTS";
+const char kSerialPorts[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+const char kPointerPort[] = "HARDWARE\\DEVICEMAP\\PointerPort";
+const char kProcessor[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+const char kCoprocessor[] = "HARDWARE\\DESCRIPTION\\System\\FloatingPointProcessor";
 
 // The letter of a drive number, or 0 when the number names no drive.
 char LetterOf(int nDrive) {
   return nDrive >= 1 && nDrive <= 26 ? static_cast<char>('A' + nDrive - 1) : 0;
 }
 
-// The host directory of a mapped drive.
-const std::string *DriveHost(char letter) {
-  if (!letter) return nullptr;
-  const auto &drives = winsim::M().drives;
-  auto it = drives.find(letter);
-  return it == drives.end() ? nullptr : &it->second;
+// The drive's type as GetDriveTypeA tells it; DRIVE_NO_ROOT_DIR for a drive that is not there.
+UINT DriveType(char letter) {
+  if (!letter) return DRIVE_NO_ROOT_DIR;
+  char root[] = "?:\\";
+  root[0] = letter;
+  return GetDriveTypeA(root);
 }
 
-bool FloppyLetter(char letter) {
-  return letter == 'A' || letter == 'B';
+bool ValidType(UINT type) {
+  return type != DRIVE_UNKNOWN && type != DRIVE_NO_ROOT_DIR;
 }
 
 // A count of bytes as a signed 32-bit value: a larger count is held at the largest one.
@@ -68,45 +63,61 @@ LONG Clamp(uint64_t bytes) {
 
 // The drive's total (or free) bytes, 0 for a drive that is not there.
 LONG DriveBytes(int nDrive, bool total) {
-  const std::string *host = DriveHost(LetterOf(nDrive));
-  struct statvfs fs;
-  if (!host || ::statvfs(host->c_str(), &fs) != 0) return 0;
-  uint64_t blocks = total ? fs.f_blocks : fs.f_bavail;
-  return Clamp(static_cast<uint64_t>(blocks) * fs.f_frsize);
+  char letter = LetterOf(nDrive);
+  if (!ValidType(DriveType(letter))) return 0;
+  char root[] = "?:\\";
+  root[0] = letter;
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return 0;
+  uint64_t count = total ? clusters : freeClusters;
+  return Clamp(count * sectorsPerCluster * bytesPerSector);
 }
 
-// A registry text without the terminators it was stored with.
-std::string RegText(const std::string &data) {
-  std::string text = data;
-  while (!text.empty() && text.back() == '\0') text.pop_back();
+// A text value of the registry without the terminators it was stored with.
+std::string RegText(const BYTE *data, DWORD size) {
+  std::string text(reinterpret_cast<const char *>(data), size);
   size_t nul = text.find('\0');
   return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
-const winsim::RegKey *HardwareKey(const char *path) {
-  return winsim::FindRegistryKey(*winsim::M().registry, path);
+bool HardwareKeyExists(const char *path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
 }
 
 // The port names that a DEVICEMAP key records, in the order of its values.
 std::vector<std::string> PortNames(const char *path) {
   std::vector<std::string> names;
-  const winsim::RegKey *key = HardwareKey(path);
-  if (!key) return names;
-  for (const auto &value : key->values) {
-    if (value->dead || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) continue;
-    std::string name = RegText(value->data);
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+  for (DWORD index = 0;; ++index) {
+    char valueName[256];
+    BYTE data[512];
+    DWORD nameSize = sizeof valueName, dataSize = sizeof data, type = 0;
+    LONG rc = RegEnumValueA(key, index, valueName, &nameSize, nullptr, &type, data, &dataSize);
+    if (rc == ERROR_MORE_DATA) continue;  // no port's name is that long
+    if (rc != ERROR_SUCCESS) break;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+    std::string name = RegText(data, dataSize);
     size_t slash = name.find_last_of('\\');
     if (slash != std::string::npos) name = name.substr(slash + 1);
     if (!name.empty()) names.push_back(name);
   }
+  RegCloseKey(key);
   return names;
 }
 
-bool HasLiveValue(const winsim::RegKey *key) {
-  if (!key) return false;
-  for (const auto &value : key->values)
-    if (!value->dead) return true;
-  return false;
+bool HasValue(const char *path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  char valueName[256];
+  DWORD nameSize = sizeof valueName;
+  LONG rc = RegEnumValueA(key, 0, valueName, &nameSize, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
 }
 
 // The model's name for an x86 family number, as the detection library names it.
@@ -117,14 +128,16 @@ const char *X86Model(unsigned family) {
 
 // The processor's name from the identifier NT recorded; empty when there is none.
 std::string ProcessorName() {
-  uint32_t type = 0;
-  std::string data;
-  if (!winsim::GetRegistryValue(*winsim::M().registry, kProcessor, "Identifier", &type, &data) ||
-      (type != REG_SZ && type != REG_EXPAND_SZ))
-    return "";
-  std::string identifier = RegText(data);
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProcessor, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  BYTE data[512];
+  DWORD size = sizeof data, type = 0;
+  LONG rc = RegQueryValueExA(key, "Identifier", nullptr, &type, data, &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
+  std::string identifier = RegText(data, size);
   const std::string prefix = "X86 FAMILY ";
-  std::string upper = winsim::Upper(identifier);
+  std::string upper = setupkit::Upper(identifier);
   if (upper.compare(0, prefix.size(), prefix) == 0) {
     size_t i = prefix.size();
     unsigned family = 0;
@@ -138,10 +151,14 @@ std::string ProcessorName() {
   return identifier;
 }
 
-std::vector<std::string> Drives(bool (*wanted)(char letter)) {
+std::vector<std::string> Drives(bool (*wanted)(UINT type)) {
   std::vector<std::string> items;
-  for (const auto &drive : winsim::M().drives)
-    if (wanted(drive.first)) items.push_back(std::string(1, drive.first) + ":");
+  DWORD mask = GetLogicalDrives();
+  for (int d = 0; d < 26; ++d) {
+    char letter = static_cast<char>('A' + d);
+    if ((mask & (1u << d)) && wanted(DriveType(letter)))
+      items.push_back(std::string(1, letter) + ":");
+  }
   return items;
 }
 
@@ -157,68 +174,52 @@ extern "C" {
 // ---- drives -------------------------------------------------------------------------------------
 
 BOOL WINAPI FIsValidDrive(int nDrive) {
-  if (winsim::Fault("FIsValidDrive")) return FALSE;
-  return DriveHost(LetterOf(nDrive)) ? TRUE : FALSE;
+  return ValidType(DriveType(LetterOf(nDrive))) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FIsLocalHardDrive(int nDrive) {
-  if (winsim::Fault("FIsLocalHardDrive")) return FALSE;
-  char letter = LetterOf(nDrive);
-  return DriveHost(letter) && !FloppyLetter(letter) ? TRUE : FALSE;
+  return DriveType(LetterOf(nDrive)) == DRIVE_FIXED ? TRUE : FALSE;
 }
 
 BOOL WINAPI FIsRemoveDrive(int nDrive) {
-  if (winsim::Fault("FIsRemoveDrive")) return FALSE;
-  char letter = LetterOf(nDrive);
-  return DriveHost(letter) && FloppyLetter(letter) ? TRUE : FALSE;
+  return DriveType(LetterOf(nDrive)) == DRIVE_REMOVABLE ? TRUE : FALSE;
 }
 
 BOOL WINAPI FIsRemoteDrive(int nDrive) {
-  (void)nDrive;
-  if (winsim::Fault("FIsRemoteDrive")) return FALSE;
-  return FALSE;
+  return DriveType(LetterOf(nDrive)) == DRIVE_REMOTE ? TRUE : FALSE;
 }
 
 LONG WINAPI LcbTotalDrive(int nDrive) {
-  if (winsim::Fault("LcbTotalDrive")) return 0;
   return DriveBytes(nDrive, true);
 }
 
 LONG WINAPI LcbFreeDrive(int nDrive) {
-  if (winsim::Fault("LcbFreeDrive")) return 0;
   return DriveBytes(nDrive, false);
 }
 
-// ---- lists
-// ----------------------------------------------------------------------------------------
+// ---- lists --------------------------------------------------------------------------------------
 
 BOOL WINAPI FGetValidDrivesList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetValidDrivesList")) return FALSE;
-  return MakeList(szSymbol, Drives([](char) { return true; }));
+  return MakeList(szSymbol, Drives(ValidType));
 }
 
 BOOL WINAPI FGetLocalHardDrivesList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetLocalHardDrivesList")) return FALSE;
-  return MakeList(szSymbol, Drives([](char letter) { return !FloppyLetter(letter); }));
+  return MakeList(szSymbol, Drives([](UINT type) { return type == DRIVE_FIXED; }));
 }
 
 BOOL WINAPI FGetRemovableDrivesList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetRemovableDrivesList")) return FALSE;
-  return MakeList(szSymbol, Drives(FloppyLetter));
+  return MakeList(szSymbol, Drives([](UINT type) { return type == DRIVE_REMOVABLE; }));
 }
 
 BOOL WINAPI FGetNetworkDrivesList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetNetworkDrivesList")) return FALSE;
-  return MakeList(szSymbol, {});
+  return MakeList(szSymbol, Drives([](UINT type) { return type == DRIVE_REMOTE; }));
 }
 
 BOOL WINAPI FGetParallelPortsList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetParallelPortsList")) return FALSE;
   return MakeList(szSymbol, PortNames(kParallelPorts));
 }
 
 BOOL WINAPI FGetSerialPortsList(LPCSTR szSymbol) {
-  if (winsim::Fault("FGetSerialPortsList")) return FALSE;
   return MakeList(szSymbol, PortNames(kSerialPorts));
 }
 
@@ -226,7 +227,6 @@ BOOL WINAPI FGetSerialPortsList(LPCSTR szSymbol) {
 
 BOOL WINAPI FGetProcessorType(LPCSTR szSymbol, int nReserved, LPSTR szBuf, int cbBuf) {
   (void)nReserved;
-  if (winsim::Fault("FGetProcessorType")) return FALSE;
   if (szBuf && cbBuf > 0) szBuf[0] = '\0';
   std::string name = ProcessorName();
   if (name.empty() || !szBuf || cbBuf <= 0 || name.size() >= static_cast<size_t>(cbBuf))
@@ -237,18 +237,15 @@ BOOL WINAPI FGetProcessorType(LPCSTR szSymbol, int nReserved, LPSTR szBuf, int c
 }
 
 BOOL WINAPI FHas87MathChip(void) {
-  if (winsim::Fault("FHas87MathChip")) return FALSE;
-  return HardwareKey(kCoprocessor) ? TRUE : FALSE;
+  return HardwareKeyExists(kCoprocessor) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FHasMonochromeDisplay(void) {
-  if (winsim::Fault("FHasMonochromeDisplay")) return FALSE;
   return FALSE;
 }
 
 BOOL WINAPI FHasMouseInstalled(void) {
-  if (winsim::Fault("FHasMouseInstalled")) return FALSE;
-  return HasLiveValue(HardwareKey(kPointerPort)) ? TRUE : FALSE;
+  return HasValue(kPointerPort) ? TRUE : FALSE;
 }
 
 }  // extern "C"

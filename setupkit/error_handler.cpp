@@ -7,7 +7,6 @@
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 extern "C" {
 

@@ -1,39 +1,29 @@
 // The detection library's questions about files, paths, the environment and .ini files.
 //
-// Files are found on the image as the installation services find them (a path relative to the
-// current directory, names without regard to case). The library only looks: nothing here
-// changes the machine.
+// Files are found as the installation services find them (a path relative to the current
+// directory, names without regard to case). The library only looks: nothing here changes the
+// machine.
 //
-// - A file's date is the time it was last written, in the machine's time, which is the host's
-//   UTC time (the simulated machine keeps no time zone).
-// - A file's version is the file version of the first VS_FIXEDFILEINFO block in its bytes, as
-//   VERSION.DLL reads it; a file without one has no version.
-// - A file that can be read is one whose host file can be read; one that can be written is
-//   neither read-only nor loaded by a running service.
+// - A file's date is the time it was last written, in local time.
+// - A file's version is the file version of its version resource, as VERSION.DLL reads it; a
+//   file without one has no version.
+// - A file that can be read is one that opens for reading; one that can be written is neither
+//   read-only nor held open by a running program.
 // - FIsDriverInConfig reads CONFIG.SYS in the root of the drive that holds the Windows
 //   directory, the drive the machine starts from.
 // - An .ini file named without a directory is the one in the Windows directory, as for the
 //   installation services' .ini functions.
 #include <windows.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/ini_file.h"
-#include "winsim/machine.h"
-#include "winsim/version.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -61,7 +51,7 @@ bool CheckFilePath(const std::string &path, std::vector<size_t> *separators) {
 // A file or directory of the machine; false when the path names nothing there.
 bool Find(LPCSTR szPath, setupkit::MachineFile *file) {
   if (!szPath || !*szPath) return false;
-  uint32_t error = 0;
+  DWORD error = 0;
   return setupkit::LocateMachineFile(szPath, file, &error) && file->exists;
 }
 
@@ -73,13 +63,6 @@ bool FindFile(LPCSTR szPath, setupkit::MachineFile *file) {
 int Answer(const std::string &text, LPSTR szBuf, int cbBuf) {
   if (text.empty()) return 0;
   return setupkit::CopyText(text, szBuf, cbBuf);
-}
-
-// What an injected fault answers: a length that does not fit, the one failure a caller of a
-// text query can see.
-int FaultAnswer(LPSTR szBuf, int cbBuf) {
-  if (szBuf && cbBuf > 0) szBuf[0] = '\0';
-  return cbBuf > 0 ? cbBuf : 1;
 }
 
 std::string EnvValue(LPCSTR szName) {
@@ -95,38 +78,33 @@ std::string JoinPath(const std::string &dir, const std::string &name) {
   return dir + "\\" + name;
 }
 
-// The .ini file: a bare name is the one in the Windows directory.
-bool LoadIni(LPCSTR szFile, winsim::IniFile *ini) {
-  if (!szFile || !*szFile) return false;
-  std::string name = szFile;
-  if (name.find_first_of("\\/:") == std::string::npos) name = winsim::M().windowsDir + "\\" + name;
-  setupkit::MachineFile file;
-  std::string text;
-  if (!FindFile(name.c_str(), &file) || !setupkit::ReadMachineFile(file.host, &text)) return false;
-  return ini->Parse(text, false, nullptr, nullptr);
-}
-
-// The first file of the name in the host directory or below it, files of a directory before
-// its subdirectories, names in the order NT lists them (without regard to case).
-bool SearchTree(const fs::path &dir, const std::string &upperName, int depth, fs::path *found) {
+// The first file of the name in the directory or below it, files of a directory before its
+// subdirectories, names in the order of their upper-case forms.
+bool SearchTree(const std::string &dir, const std::string &upperName, int depth,
+                std::string *found) {
   if (depth > 64) return false;
-  std::vector<fs::directory_entry> entries;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    entries.push_back(*it);
+  std::vector<WIN32_FIND_DATAA> entries;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(JoinPath(dir, "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    std::string name = data.cFileName;
+    if (name != "." && name != "..") entries.push_back(data);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
   std::sort(entries.begin(), entries.end(),
-            [](const fs::directory_entry &a, const fs::directory_entry &b) {
-              return winsim::Upper(a.path().filename().string()) <
-                     winsim::Upper(b.path().filename().string());
+            [](const WIN32_FIND_DATAA &a, const WIN32_FIND_DATAA &b) {
+              return setupkit::Upper(a.cFileName) < setupkit::Upper(b.cFileName);
             });
-  for (const fs::directory_entry &entry : entries)
-    if (!entry.is_directory(ec) && winsim::Upper(entry.path().filename().string()) == upperName) {
-      *found = entry.path();
+  for (const WIN32_FIND_DATAA &entry : entries)
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        setupkit::Upper(entry.cFileName) == upperName) {
+      *found = JoinPath(dir, entry.cFileName);
       return true;
     }
-  for (const fs::directory_entry &entry : entries)
-    if (!entry.is_symlink(ec) && entry.is_directory(ec) &&
-        SearchTree(entry.path(), upperName, depth + 1, found))
+  for (const WIN32_FIND_DATAA &entry : entries)
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        SearchTree(JoinPath(dir, entry.cFileName), upperName, depth + 1, found))
       return true;
   return false;
 }
@@ -138,8 +116,8 @@ std::string FileName(const std::string &path) {
 
 // The file that a CONFIG.SYS line loads ("DEVICE=C:\DOS\HIMEM.SYS /TESTMEM:OFF"), or empty.
 std::string DeviceOf(const std::string &line) {
-  std::string text = winsim::Trim(line);
-  std::string upper = winsim::Upper(text);
+  std::string text = setupkit::TrimLine(line);
+  std::string upper = setupkit::Upper(text);
   size_t word = 0;
   if (upper.compare(0, 10, "DEVICEHIGH") == 0)
     word = 10;
@@ -167,14 +145,12 @@ extern "C" {
 // ---- paths --------------------------------------------------------------------------------------
 
 BOOL WINAPI FValidPath(LPCSTR szPath) {
-  if (winsim::Fault("FValidPath")) return FALSE;
   std::vector<size_t> separators;
   return szPath && CheckFilePath(szPath, &separators) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FParsePathIntoPieces(LPCSTR szPath, LPSTR szVolume, int cbVolume, LPSTR szDir,
                                  int cbDir, LPSTR szFile, int cbFile) {
-  if (winsim::Fault("FParsePathIntoPieces")) return FALSE;
   std::vector<size_t> separators;
   if (!szPath || !CheckFilePath(szPath, &separators)) return FALSE;
   std::string path = szPath;
@@ -194,15 +170,13 @@ BOOL WINAPI FParsePathIntoPieces(LPCSTR szPath, LPSTR szVolume, int cbVolume, LP
   return TRUE;
 }
 
-// ---- files and directories
-// ------------------------------------------------------------------------
+// ---- files and directories ----------------------------------------------------------------------
 
 BOOL WINAPI FDoesFileExist(LPCSTR szFile, int fem) {
-  if (winsim::Fault("FDoesFileExist")) return FALSE;
   setupkit::MachineFile file;
   if (!FindFile(szFile, &file)) return FALSE;
-  bool readable = ::access(file.host.c_str(), R_OK) == 0;
-  bool writable = !file.readOnly && !file.loaded;
+  bool readable = setupkit::FileReadable(file.full);
+  bool writable = !file.readOnly && !setupkit::FileInUse(file.full);
   switch (fem) {
     case femExists:
       return TRUE;
@@ -218,48 +192,52 @@ BOOL WINAPI FDoesFileExist(LPCSTR szFile, int fem) {
 }
 
 BOOL WINAPI FDirExists(LPCSTR szDir) {
-  if (winsim::Fault("FDirExists")) return FALSE;
   setupkit::MachineFile file;
   return Find(szDir, &file) && file.isDir ? TRUE : FALSE;
 }
 
 LONG WINAPI LcbGetSizeOfFile(LPCSTR szFile) {
-  if (winsim::Fault("LcbGetSizeOfFile")) return -1;
   setupkit::MachineFile file;
   if (!FindFile(szFile, &file)) return -1;
   return file.size > static_cast<uint64_t>(kLongMax) ? kLongMax : static_cast<LONG>(file.size);
 }
 
 int WINAPI CbGetDateOfFile(LPCSTR szFile, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbGetDateOfFile")) return FaultAnswer(szBuf, cbBuf);
   setupkit::MachineFile file;
-  struct stat st;
-  if (!FindFile(szFile, &file) || ::stat(file.host.c_str(), &st) != 0) return 0;
-  struct tm when;
-  time_t seconds = st.st_mtime;
-  if (!gmtime_r(&seconds, &when)) return 0;
+  FILETIME local;
+  SYSTEMTIME when;
+  if (!FindFile(szFile, &file) || !FileTimeToLocalFileTime(&file.written, &local) ||
+      !FileTimeToSystemTime(&local, &when))
+    return 0;
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d-%02d-%02d-%02d", when.tm_year + 1900,
-                when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u-%02u-%02u-%02u", when.wYear, when.wMonth,
+                when.wDay, when.wHour, when.wMinute, when.wSecond);
   return Answer(text, szBuf, cbBuf);
 }
 
 int WINAPI CbGetVersionOfFile(LPCSTR szFile, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbGetVersionOfFile")) return FaultAnswer(szBuf, cbBuf);
   setupkit::MachineFile file;
-  std::string bytes;
-  winsim::FixedFileInfo info;
-  if (!FindFile(szFile, &file) || !setupkit::ReadMachineFile(file.host, &bytes) ||
-      !winsim::ReadFixedFileInfo(bytes, &info))
+  if (!FindFile(szFile, &file)) return 0;
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeA(file.full.c_str(), &handle);
+  if (size == 0) return 0;
+  std::vector<char> block(size);
+  VS_FIXEDFILEINFO *info = nullptr;
+  UINT length = 0;
+  if (!GetFileVersionInfoA(file.full.c_str(), handle, size, block.data()) ||
+      !VerQueryValueA(block.data(), "\\", reinterpret_cast<LPVOID *>(&info), &length) ||
+      length < sizeof *info)
     return 0;
   char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", info.fileVersionMS >> 16,
-                info.fileVersionMS & 0xFFFF, info.fileVersionLS >> 16, info.fileVersionLS & 0xFFFF);
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u",
+                static_cast<unsigned>(info->dwFileVersionMS >> 16),
+                static_cast<unsigned>(info->dwFileVersionMS & 0xFFFF),
+                static_cast<unsigned>(info->dwFileVersionLS >> 16),
+                static_cast<unsigned>(info->dwFileVersionLS & 0xFFFF));
   return Answer(text, szBuf, cbBuf);
 }
 
 LONG WINAPI LGetVersionNthField(LPCSTR szVersion, int nField) {
-  if (winsim::Fault("LGetVersionNthField")) return 0;
   if (!szVersion || nField < 1 || nField > 4) return 0;
   const char *p = szVersion;
   for (int i = 1; i < nField; ++i) {
@@ -279,54 +257,52 @@ LONG WINAPI LGetVersionNthField(LPCSTR szVersion, int nField) {
 // ---- searches -----------------------------------------------------------------------------------
 
 int WINAPI CbGetEnvVariableValue(LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbGetEnvVariableValue")) return FaultAnswer(szBuf, cbBuf);
   return Answer(EnvValue(szEnvVar), szBuf, cbBuf);
 }
 
 int WINAPI CbFindTargetOnEnvVar(LPCSTR szFile, LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbFindTargetOnEnvVar")) return FaultAnswer(szBuf, cbBuf);
   if (!szFile || !*szFile) return 0;
-  std::string list = EnvValue(szEnvVar);
-  size_t pos = 0;
-  while (pos <= list.size()) {
-    size_t end = list.find(';', pos);
-    if (end == std::string::npos) end = list.size();
-    std::string dir = winsim::Trim(list.substr(pos, end - pos));
-    pos = end + 1;
-    setupkit::MachineFile file;
-    if (!dir.empty() && FindFile(JoinPath(dir, szFile).c_str(), &file))
-      return Answer(file.full, szBuf, cbBuf);
+  // The variable's directories without the blanks around them, which a person may have typed.
+  std::string value = EnvValue(szEnvVar), list;
+  for (size_t from = 0; from <= value.size();) {
+    size_t semi = value.find(';', from);
+    if (semi == std::string::npos) semi = value.size();
+    std::string dir = setupkit::TrimLine(value.substr(from, semi - from));
+    if (!dir.empty()) list += (list.empty() ? "" : ";") + dir;
+    from = semi + 1;
   }
-  return 0;
+  if (list.empty()) return 0;
+  char found[MAX_PATH];
+  LPSTR name = nullptr;
+  DWORD n = SearchPathA(list.c_str(), szFile, nullptr, sizeof found, found, &name);
+  if (n == 0 || n >= sizeof found) return 0;
+  return Answer(found, szBuf, cbBuf);
 }
 
 int WINAPI CbFindFileInTree(LPCSTR szFile, LPCSTR szDir, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbFindFileInTree")) return FaultAnswer(szBuf, cbBuf);
   setupkit::MachineFile dir;
   if (!szFile || !*szFile || !Find(szDir, &dir) || !dir.isDir) return 0;
-  fs::path found;
-  std::string windowsPath;
-  if (!SearchTree(dir.host, winsim::Upper(szFile), 0, &found) ||
-      !winsim::WindowsPathOf(found.string(), &windowsPath))
-    return 0;
-  return Answer(windowsPath, szBuf, cbBuf);
+  std::string found;
+  if (!SearchTree(dir.full, setupkit::Upper(szFile), 0, &found)) return 0;
+  return Answer(found, szBuf, cbBuf);
 }
 
 BOOL WINAPI FIsDriverInConfig(LPCSTR szDriver) {
-  if (winsim::Fault("FIsDriverInConfig")) return FALSE;
   if (!szDriver || !*szDriver) return FALSE;
-  std::string config = winsim::M().windowsDir.substr(0, 2) + "\\CONFIG.SYS";
-  setupkit::MachineFile file;
+  char windows[MAX_PATH];
+  UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+  if (length < 2 || length >= sizeof windows) return FALSE;
+  std::string config = std::string(windows, 2) + "\\CONFIG.SYS";
   std::string text;
-  if (!FindFile(config.c_str(), &file) || !setupkit::ReadMachineFile(file.host, &text))
-    return FALSE;
-  std::string wanted = winsim::Upper(FileName(szDriver));
+  DWORD error = 0;
+  if (!setupkit::ReadMachineFile(config, &text, &error)) return FALSE;
+  std::string wanted = setupkit::Upper(FileName(szDriver));
   bool bare = wanted.find('.') == std::string::npos;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
-    std::string device = winsim::Upper(FileName(DeviceOf(text.substr(pos, end - pos))));
+    std::string device = setupkit::Upper(FileName(DeviceOf(text.substr(pos, end - pos))));
     pos = end + 1;
     if (device.empty()) continue;
     if (device == wanted || (bare && WithoutExtension(device) == wanted)) return TRUE;
@@ -337,23 +313,26 @@ BOOL WINAPI FIsDriverInConfig(LPCSTR szDriver) {
 // ---- .ini files ---------------------------------------------------------------------------------
 
 int WINAPI CbGetIniKeyString(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPSTR szBuf, int cbBuf) {
-  if (winsim::Fault("CbGetIniKeyString")) return FaultAnswer(szBuf, cbBuf);
-  winsim::IniFile ini;
-  if (!szSect || !szKey || !LoadIni(szFile, &ini)) return 0;
-  const std::string *value = ini.Find(szSect, szKey);
-  return value ? Answer(*value, szBuf, cbBuf) : 0;
+  if (!szFile || !*szFile || !szSect || !szKey) return 0;
+  if (!setupkit::ListedNoCase(setupkit::ProfileNames(szFile, szSect), szKey)) return 0;
+  std::vector<char> value(4096);
+  for (;;) {
+    DWORD n = GetPrivateProfileStringA(szSect, szKey, "", value.data(),
+                                       static_cast<DWORD>(value.size()), szFile);
+    if (n + 1 < value.size() || value.size() >= (1u << 24))
+      return Answer(std::string(value.data(), n), szBuf, cbBuf);
+    value.resize(value.size() * 2);
+  }
 }
 
 BOOL WINAPI FDoesIniSectionExist(LPCSTR szFile, LPCSTR szSect) {
-  if (winsim::Fault("FDoesIniSectionExist")) return FALSE;
-  winsim::IniFile ini;
-  return szSect && LoadIni(szFile, &ini) && ini.FindSection(szSect) ? TRUE : FALSE;
+  if (!szFile || !*szFile || !szSect) return FALSE;
+  return setupkit::ListedNoCase(setupkit::ProfileNames(szFile, nullptr), szSect) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FDoesIniKeyExist(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey) {
-  if (winsim::Fault("FDoesIniKeyExist")) return FALSE;
-  winsim::IniFile ini;
-  return szSect && szKey && LoadIni(szFile, &ini) && ini.Find(szSect, szKey) ? TRUE : FALSE;
+  if (!szFile || !*szFile || !szSect || !szKey) return FALSE;
+  return setupkit::ListedNoCase(setupkit::ProfileNames(szFile, szSect), szKey) ? TRUE : FALSE;
 }
 
 }  // extern "C"

@@ -1,18 +1,13 @@
 // Files and directories of the machine for the setup's own use: directories made and removed,
 // files removed and backed up, writability checks, the search for a file as OpenFile makes it,
-// the PATH of a batch file, and resource stamping (which this stand-in cannot do).
+// the PATH of a batch file, and resource stamping (which this toolkit does not do).
 #include <windows.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/ini_file.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
@@ -33,21 +28,15 @@ bool HasPath(const std::string &name) {
 // Whether a file can be made in the directory now: tried, and the trial file removed.
 bool DirectoryTakesFiles(const MachineFile &dir) {
   if (!dir.exists || !dir.isDir) return false;
-  std::string probe = dir.host + "/.setupkit-probe-XXXXXX";
-  int fd = ::mkstemp(&probe[0]);
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
+  char probe[MAX_PATH];
+  if (!GetTempFileNameA(dir.full.c_str(), "~ST", 0, probe)) return false;
+  DeleteFileA(probe);
   return true;
 }
 
 YNRC Refuse(int cmo, const std::string &text) {
   if (cmo & cmoTellUser) TellUser(text);
   return ynrcNo;
-}
-
-std::string Upper(const std::string &text) {
-  return winsim::Upper(text);
 }
 
 // Where the value of a PATH statement of a batch-file line begins ("PATH=", "PATH ",
@@ -75,13 +64,13 @@ size_t PathValueStart(const std::string &line) {
 bool SameDirectory(std::string a, std::string b) {
   while (a.size() > 3 && (a.back() == '\\' || a.back() == '/')) a.pop_back();
   while (b.size() > 3 && (b.back() == '\\' || b.back() == '/')) b.pop_back();
-  return winsim::EqualNoCase(winsim::Trim(a), winsim::Trim(b));
+  return EqualNoCase(TrimLine(a), TrimLine(b));
 }
 
 // The full path of the file if it is there, else the empty text.
 std::string ExistingFile(const std::string &path) {
   MachineFile file;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!LocateMachineFile(path, &file, &error) || !file.exists || file.isDir) return "";
   return file.full;
 }
@@ -99,8 +88,7 @@ using namespace setupkit;
 extern "C" {
 
 BOOL WINAPI FCreateDir(LPCSTR szDir, int cmo) {
-  if (winsim::Fault("FCreateDir")) return FALSE;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szDir)) return FALSE;
   if (CreateMachineDirectory(szDir, &error)) return TRUE;
   if (cmo & cmoTellUser)
@@ -111,37 +99,31 @@ BOOL WINAPI FCreateDir(LPCSTR szDir, int cmo) {
 
 BOOL WINAPI FRemoveDir(LPCSTR szDir, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FRemoveDir")) return FALSE;
   MachineFile dir;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szDir) || !LocateMachineFile(szDir, &dir, &error)) return FALSE;
   if (!dir.exists) return TRUE;  // nothing to remove
   if (!dir.isDir || dir.full.size() == 3) return FALSE;
-  // The setup's current directory, or one above it, is held open.
-  std::string current = winsim::Upper(winsim::M().currentDir) + "\\";
-  if (current.compare(0, dir.full.size() + 1, winsim::Upper(dir.full) + "\\") == 0) return FALSE;
-  return ::rmdir(dir.host.c_str()) == 0 ? TRUE : FALSE;  // only an empty one
+  // Only an empty one that is not the setup's current directory.
+  return RemoveDirectoryA(dir.full.c_str());
 }
 
 YNRC WINAPI YnrcRemoveFile(LPCSTR szFullPath, int cmo) {
-  if (winsim::Fault("YnrcRemoveFile")) return ynrcNo;
   MachineFile file;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szFullPath) || !LocateMachineFile(szFullPath, &file, &error)) return ynrcNo;
   if (!file.exists) return ynrcYes;  // already gone
   std::string cannot = "Setup cannot remove " + file.full + ": ";
   if (file.isDir) return Refuse(cmo, cannot + "it is a directory.");
   if (file.readOnly) return Refuse(cmo, cannot + "the file is read-only.");
-  if (file.loaded) return Refuse(cmo, cannot + "a running service has it loaded.");
-  if (::unlink(file.host.c_str()) != 0)
-    return Refuse(cmo, cannot + ErrorText(ERROR_ACCESS_DENIED) + ".");
+  if (FileInUse(file.full)) return Refuse(cmo, cannot + "a running service has it loaded.");
+  if (!DeleteFileA(file.full.c_str())) return Refuse(cmo, cannot + ErrorText(GetLastError()) + ".");
   return ynrcYes;
 }
 
 YNRC WINAPI YnrcBackupFile(LPCSTR szFullPath, LPCSTR szBackup, int cmo) {
-  if (winsim::Fault("YnrcBackupFile")) return ynrcNo;
   MachineFile file;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szFullPath) || !Given(szBackup) || !LocateMachineFile(szFullPath, &file, &error))
     return ynrcNo;
   if (!file.exists) return ynrcYes;  // nothing to keep
@@ -155,18 +137,17 @@ YNRC WINAPI YnrcBackupFile(LPCSTR szFullPath, LPCSTR szBackup, int cmo) {
 
 BOOL WINAPI FIsDirWritable(LPCSTR szDir) {
   MachineFile dir;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szDir) || !LocateMachineFile(szDir, &dir, &error)) return FALSE;
   return DirectoryTakesFiles(dir) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FIsFileWritable(LPCSTR szFile) {
   MachineFile file;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!Given(szFile) || !LocateMachineFile(szFile, &file, &error)) return FALSE;
   if (file.exists) {
-    if (file.isDir || file.readOnly || file.loaded) return FALSE;
-    return ::access(file.host.c_str(), W_OK) == 0 ? TRUE : FALSE;
+    return file.isDir || file.readOnly || FileInUse(file.full) ? FALSE : TRUE;
   }
   // A file that is not there yet can be written where it can be made.
   MachineFile dir;
@@ -176,20 +157,17 @@ BOOL WINAPI FIsFileWritable(LPCSTR szFile) {
 
 BOOL WINAPI FPrependToPath(LPCSTR szSrc, LPCSTR szDst, LPCSTR szDir, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FPrependToPath")) return FALSE;
   if (!Given(szSrc) || !Given(szDst) || !Given(szDir)) return FALSE;
   std::string dir = szDir;
   for (char c : dir)
     if (c == ';' || static_cast<unsigned char>(c) < 32) return FALSE;
 
   MachineFile source, target;
-  uint32_t error = 0;
+  DWORD error = 0;
   if (!LocateMachineFile(szSrc, &source, &error) || source.isDir) return FALSE;
-  if (!LocateMachineFile(szDst, &target, &error) || target.isDir || target.readOnly ||
-      target.loaded)
-    return FALSE;
+  if (!LocateMachineFile(szDst, &target, &error) || target.isDir || target.readOnly) return FALSE;
   std::string text;
-  if (source.exists && !ReadMachineFile(source.host, &text)) return FALSE;
+  if (source.exists && !ReadMachineFile(source.full, &text, &error)) return FALSE;
   std::string nl = text.find('\n') != std::string::npos && text.find("\r\n") == std::string::npos
                        ? "\n"
                        : "\r\n";
@@ -204,7 +182,7 @@ BOOL WINAPI FPrependToPath(LPCSTR szSrc, LPCSTR szDst, LPCSTR szDir, int cmo) {
     size_t value = PathValueStart(line);
     if (value != std::string::npos) {
       found = true;
-      std::string list = winsim::Trim(line.substr(value));
+      std::string list = TrimLine(line.substr(value));
       bool already = false;
       size_t from = 0;
       while (from <= list.size()) {
@@ -222,18 +200,18 @@ BOOL WINAPI FPrependToPath(LPCSTR szSrc, LPCSTR szDst, LPCSTR szDir, int cmo) {
     if (!text.empty() && text.back() != '\n') text += nl;
     text += "PATH=" + dir + nl;
   }
-  return winsim::WriteFileAtomically(target.host, text) ? TRUE : FALSE;
+  return WriteMachineFile(target.full, text, false, &error) ? TRUE : FALSE;
 }
 
 BOOL WINAPI FStampResource(LPCSTR szSect, LPCSTR szKey, LPCSTR szDst, WORD wResType, WORD wResId,
                            LPCSTR szData, int cbData) {
   (void)szData;
   (void)cbData;
-  // Program files on the image are plain files, not executables with resources, so nothing
-  // could be written where the setup expects it: refuse rather than pretend.
+  // Writing into another program's resources is not done here (NT 3.5 has no call for it): refuse
+  // rather than pretend, and say so to whoever maintains the setup.
   std::fprintf(stderr,
-               "setupkit: FStampResource [%s] %s in %s (type %u, id %u): this machine image "
-               "holds no program resources to stamp\n",
+               "setupkit: FStampResource [%s] %s in %s (type %u, id %u): resource stamping is "
+               "not supported\n",
                szSect ? szSect : "", szKey ? szKey : "", szDst ? szDst : "",
                static_cast<unsigned>(wResType), static_cast<unsigned>(wResId));
   return FALSE;
@@ -247,19 +225,25 @@ int WINAPI WFindFileUsingFileOpen(LPCSTR szFile, LPSTR szBuf, int cbBuf) {
   if (HasPath(name)) {
     found = ExistingFile(name);
   } else {
-    std::vector<std::string> dirs = {winsim::M().currentDir, winsim::M().windowsDir,
-                                     winsim::M().systemDir};
-    for (const auto &[variable, value] : winsim::M().environment) {
-      if (!winsim::EqualNoCase(variable, "PATH")) continue;
-      size_t from = 0;
-      while (from <= value.size()) {
-        size_t semi = value.find(';', from);
-        if (semi == std::string::npos) semi = value.size();
-        std::string dir = winsim::Trim(value.substr(from, semi - from));
-        if (!dir.empty()) dirs.push_back(dir);
-        from = semi + 1;
-      }
-      break;
+    // The current directory, the Windows directory, the system directory, then PATH.
+    std::vector<std::string> dirs;
+    char dir[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof dir, dir);
+    if (n > 0 && n < sizeof dir) dirs.push_back(dir);
+    n = GetWindowsDirectoryA(dir, sizeof dir);
+    if (n > 0 && n < sizeof dir) dirs.push_back(dir);
+    n = GetSystemDirectoryA(dir, sizeof dir);
+    if (n > 0 && n < sizeof dir) dirs.push_back(dir);
+    std::vector<char> path(32768);
+    n = GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
+    std::string value = n > 0 && n < path.size() ? std::string(path.data(), n) : "";
+    size_t from = 0;
+    while (from <= value.size()) {
+      size_t semi = value.find(';', from);
+      if (semi == std::string::npos) semi = value.size();
+      std::string entry = TrimLine(value.substr(from, semi - from));
+      if (!entry.empty()) dirs.push_back(entry);
+      from = semi + 1;
     }
     for (const std::string &dir : dirs) {
       found = ExistingFile(JoinPath(dir, name));

@@ -9,6 +9,7 @@
 
 #include <set>
 
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
@@ -77,6 +78,7 @@ void ResetToolkit() {
   ForgetInf();
   ForgetSymbols();
   ForgetFrame();
+  ForgetInstallState();
   ResetAnswers();
 }
 

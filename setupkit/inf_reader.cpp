@@ -22,15 +22,12 @@
 //   the text, as in DOS files.
 #include <windows.h>
 
-#include <fstream>
-#include <set>
-#include <sstream>
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <set>
+
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
@@ -135,39 +132,33 @@ bool ParseEntry(const std::string &text, int lineNo, InfLine *out, std::string *
 
 InfSection *FindSection(InfFile *inf, const std::string &name) {
   for (InfSection &s : inf->sections)
-    if (winsim::EqualNoCase(s.name, name)) return &s;
+    if (EqualNoCase(s.name, name)) return &s;
   return nullptr;
 }
 
 const InfSection *FindOpenSection(LPCSTR name) {
   if (!g_infOpen || !name) return nullptr;
   for (const InfSection &s : g_inf.sections)
-    if (winsim::EqualNoCase(s.name, name)) return &s;
+    if (EqualNoCase(s.name, name)) return &s;
   return nullptr;
 }
 
-bool ReadHostFile(const std::string &hostPath, std::string *content, std::string *error) {
-  struct stat st;
-  if (::stat(hostPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+// The whole setup file; false with the reason.
+bool ReadSetupFile(const std::string &path, std::string *content, std::string *error) {
+  MachineFile file;
+  DWORD e = 0;
+  if (!LocateMachineFile(path, &file, &e) || !file.exists || file.isDir) {
     *error = "no such file";
     return false;
   }
-  if (static_cast<unsigned long long>(st.st_size) > kMaxInfBytes) {
+  if (file.size > kMaxInfBytes) {
     *error = "larger than any setup file can be";
     return false;
   }
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) {
-    *error = "cannot be opened";
+  if (!ReadMachineFile(file.full, content, &e)) {
+    *error = "cannot be read (" + ErrorText(e) + ")";
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    *error = "cannot be read";
-    return false;
-  }
-  *content = ss.str();
   if (content->size() > kMaxInfBytes) {
     *error = "larger than any setup file can be";
     return false;
@@ -271,21 +262,12 @@ BOOL WINAPI FOpenInf(LPCSTR szFile, BOOL fCheck, BOOL fCheckSyms) {
   (void)fCheckSyms;
   g_infOpen = false;
   g_inf = InfFile();
-  if (winsim::Fault("FOpenInf")) {
-    g_infError = "failed (injected fault)";
-    return FALSE;
-  }
   if (!szFile || !*szFile) {
     g_infError = "no setup file named";
     return FALSE;
   }
-  std::string host, content, why;
-  uint32_t err = 0;
-  if (!winsim::ResolvePath(szFile, &host, &err)) {
-    g_infError = std::string(szFile) + ": not a path on this machine";
-    return FALSE;
-  }
-  if (!ReadHostFile(host, &content, &why)) {
+  std::string content, why;
+  if (!ReadSetupFile(szFile, &content, &why)) {
     g_infError = std::string(szFile) + ": " + why;
     return FALSE;
   }
@@ -305,11 +287,10 @@ BOOL WINAPI FOpenInf(LPCSTR szFile, BOOL fCheck, BOOL fCheckSyms) {
 int WINAPI CbGetInfSectionKeyField(LPCSTR szSection, LPCSTR szKey, USHORT iField, LPSTR szBuf,
                                    int cbBuf) {
   CopyText("", szBuf, cbBuf);
-  if (winsim::Fault("CbGetInfSectionKeyField")) return -1;
   const InfSection *section = FindOpenSection(szSection);
   if (!section || !szKey) return -1;
   for (const InfLine &line : section->lines) {
-    if (!line.hasKey || !winsim::EqualNoCase(line.key, szKey)) continue;
+    if (!line.hasKey || !EqualNoCase(line.key, szKey)) continue;
     if (iField == 0) return CopyText(line.key, szBuf, cbBuf);
     if (iField > line.fields.size()) return 0;
     return CopyText(line.fields[iField - 1], szBuf, cbBuf);
@@ -318,7 +299,6 @@ int WINAPI CbGetInfSectionKeyField(LPCSTR szSection, LPCSTR szKey, USHORT iField
 }
 
 BOOL WINAPI FSetSymbolToListOfInfKeys(LPCSTR szSymbol, LPCSTR szSection, BOOL fNulls) {
-  if (winsim::Fault("FSetSymbolToListOfInfKeys")) return FALSE;
   if (!szSymbol || !*szSymbol) return FALSE;
   const InfSection *section = FindOpenSection(szSection);
   if (!section) return FALSE;  // a missing section is a fault of setup.inf, not an empty list
@@ -331,7 +311,7 @@ BOOL WINAPI FSetSymbolToListOfInfKeys(LPCSTR szSymbol, LPCSTR szSection, BOOL fN
       if (fNulls) keys.push_back("");
       continue;
     }
-    if (seen.insert(winsim::Upper(line.key)).second) keys.push_back(line.key);
+    if (seen.insert(Upper(line.key)).second) keys.push_back(line.key);
   }
   return SetListSymbol(szSymbol, keys) ? TRUE : FALSE;
 }

@@ -1,18 +1,24 @@
-// .ini files of the machine (WIN.INI, SYSTEM.INI and any other), read and written by the Windows
-// rules: a file named without a directory lies in the Windows directory; section and key names
-// compare without regard to case; the first section and the first key of a name are the ones
-// that count; only a line whose first non-blank character is ';' is a comment. A change keeps
-// every other line, comment and blank of the file as it was, and reaches the disk whole (a new
-// file renamed over the old one).
+// .ini files of the machine (WIN.INI, SYSTEM.INI and any other), read and written through the
+// profile calls, by their rules: a file named without a directory lies in the Windows
+// directory; section and key names compare without regard to case; the first section and the
+// first key of a name are the ones that count. A change keeps every other line of the file.
+//
+// SYSTEM.INI may hold a key several times in a section ("device=" lines), which the profile
+// calls cannot add: such a line is put in by editing the file's lines, after the section's last
+// entry.
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/ini_file.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
+
+// Repeated removals end here even in a file the profile calls cannot change.
+const int kMaxRepeats = 4096;
 
 bool HasControl(const std::string &text) {
   for (char c : text)
@@ -38,62 +44,65 @@ bool GoodValue(LPCSTR value) {
   return value && !HasControl(value);
 }
 
-// The file: a bare name is the one in the Windows directory.
-bool IniFileOf(LPCSTR szFile, MachineFile *file) {
-  if (!szFile || !*szFile) return false;
-  std::string name = szFile;
-  if (name.find_first_of("\\/:") == std::string::npos) name = winsim::M().windowsDir + "\\" + name;
-  uint32_t error = 0;
-  return LocateMachineFile(name, file, &error) && !file->isDir;
+// The file's full path: a bare name is the one in the Windows directory.
+std::string IniPath(const std::string &name) {
+  if (name.find_first_of("\\/:") != std::string::npos) return name;
+  char dir[MAX_PATH];
+  UINT n = GetWindowsDirectoryA(dir, sizeof dir);
+  if (n == 0 || n >= sizeof dir) return name;
+  return std::string(dir) + "\\" + name;
 }
 
-bool Load(const MachineFile &file, winsim::IniFile *ini) {
-  std::string text;
-  if (file.exists && !ReadMachineFile(file.host, &text)) return false;
-  return ini->Parse(text, false, nullptr, nullptr);
-}
-
-bool Save(const MachineFile &file, const winsim::IniFile &ini) {
-  if (file.readOnly || file.loaded) return false;
-  return winsim::WriteFileAtomically(file.host, ini.Text());
-}
-
-// The text with `line` put after its line number `after` (0: at the top).
-std::string InsertLine(const std::string &text, int after, const std::string &line) {
+// Adds "key=value" after the last entry of the first section of that name, unless a line of
+// the key already has that value.
+bool AddRepeatedKey(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue) {
+  std::string path = IniPath(szFile), text;
+  DWORD error = 0;
+  if (!ReadMachineFile(path, &text, &error)) return false;
   std::string nl = text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos
                        ? "\r\n"
                        : "\n";
-  size_t pos = 0;
-  for (int i = 0; i < after && pos < text.size(); ++i) {
+  int state = 0;  // 0: before the section, 1: in it, 2: past it
+  size_t insertAt = std::string::npos;
+  for (size_t pos = 0; pos < text.size() && state < 2;) {
     size_t end = text.find('\n', pos);
-    pos = end == std::string::npos ? text.size() : end + 1;
+    size_t next = end == std::string::npos ? text.size() : end + 1;
+    std::string line = TrimLine(text.substr(pos, (end == std::string::npos ? next : end) - pos));
+    if (!line.empty() && line[0] == '[') {
+      size_t close = line.find(']');
+      std::string name = close == std::string::npos ? "" : TrimLine(line.substr(1, close - 1));
+      if (state == 1)
+        state = 2;
+      else if (close != std::string::npos && EqualNoCase(name, szSect))
+        state = 1, insertAt = next;
+    } else if (state == 1 && !line.empty() && line[0] != ';') {
+      size_t eq = line.find('=');
+      if (eq != std::string::npos && eq > 0) {
+        insertAt = next;
+        if (EqualNoCase(TrimLine(line.substr(0, eq)), szKey) &&
+            EqualNoCase(TrimLine(line.substr(eq + 1)), szValue))
+          return true;
+      }
+    }
+    pos = next;
   }
-  std::string head = text.substr(0, pos);
+  if (insertAt == std::string::npos) return false;
+  std::string head = text.substr(0, insertAt);
   if (!head.empty() && head.back() != '\n') head += nl;
-  return head + line + nl + text.substr(pos);
+  std::string changed = head + szKey + "=" + szValue + nl + text.substr(insertAt);
+  return WriteMachineFile(path, changed, false, &error);
 }
 
 BOOL CreateKeyValue(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue, int cmo,
                     bool repeatable) {
+  if (!szFile || !*szFile) return FALSE;
   if (!GoodName(szSect, true) || !GoodName(szKey, false) || !GoodValue(szValue)) return FALSE;
-  MachineFile file;
-  winsim::IniFile ini;
-  if (!IniFileOf(szFile, &file) || !Load(file, &ini)) return FALSE;
-
-  const winsim::IniFile::Section *section = ini.FindSection(szSect);
-  const std::string *current = ini.Find(szSect, szKey);
-  if (current && !(cmo & cmoOverwrite)) {
+  bool there = ListedNoCase(ProfileNames(szFile, szSect), szKey);
+  if (there && !(cmo & cmoOverwrite)) {
     if (!repeatable) return TRUE;  // the key keeps the value it has
-    for (const winsim::IniFile::Entry &e : section->entries)
-      if (winsim::EqualNoCase(e.key, szKey) && winsim::EqualNoCase(e.value, szValue)) return TRUE;
-    int after = section->entries.back().line;
-    winsim::IniFile grown;
-    grown.Parse(InsertLine(ini.Text(), after, std::string(szKey) + "=" + szValue), false, nullptr,
-                nullptr);
-    return Save(file, grown) ? TRUE : FALSE;
+    return AddRepeatedKey(szFile, szSect, szKey, szValue) ? TRUE : FALSE;
   }
-  ini.Set(szSect, szKey, szValue);
-  return Save(file, ini) ? TRUE : FALSE;
+  return WritePrivateProfileStringA(szSect, szKey, szValue, szFile);
 }
 
 }  // namespace
@@ -105,41 +114,34 @@ extern "C" {
 
 BOOL WINAPI FCreateIniKeyValue(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue,
                                int cmo) {
-  if (winsim::Fault("FCreateIniKeyValue")) return FALSE;
   return CreateKeyValue(szFile, szSect, szKey, szValue, cmo, false);
 }
 
 BOOL WINAPI FCreateSysIniKeyValue(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, LPCSTR szValue,
                                   int cmo) {
-  if (winsim::Fault("FCreateSysIniKeyValue")) return FALSE;
   return CreateKeyValue(szFile, szSect, szKey, szValue, cmo, true);
 }
 
 BOOL WINAPI FRemoveIniKey(LPCSTR szFile, LPCSTR szSect, LPCSTR szKey, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FRemoveIniKey")) return FALSE;
-  if (!szSect || !*szSect || !szKey || !*szKey) return FALSE;
-  MachineFile file;
-  winsim::IniFile ini;
-  if (!IniFileOf(szFile, &file) || !Load(file, &ini)) return FALSE;
-  // Every line of the key goes, also the repeated ones of a SYSTEM.INI section.
-  bool removed = false;
-  while (ini.Remove(szSect, szKey)) removed = true;
-  if (!removed) return TRUE;  // nothing to remove: the file stays untouched
-  return Save(file, ini) ? TRUE : FALSE;
+  if (!szFile || !*szFile || !szSect || !*szSect || !szKey || !*szKey) return FALSE;
+  // Every line of the key goes, also the repeated ones of a SYSTEM.INI section; a key that is
+  // not there leaves the file untouched.
+  for (int i = 0; i < kMaxRepeats; ++i) {
+    if (!ListedNoCase(ProfileNames(szFile, szSect), szKey)) return TRUE;
+    if (!WritePrivateProfileStringA(szSect, szKey, nullptr, szFile)) return FALSE;
+  }
+  return FALSE;
 }
 
 BOOL WINAPI FRemoveIniSection(LPCSTR szFile, LPCSTR szSect, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FRemoveIniSection")) return FALSE;
-  if (!szSect || !*szSect) return FALSE;
-  MachineFile file;
-  winsim::IniFile ini;
-  if (!IniFileOf(szFile, &file) || !Load(file, &ini)) return FALSE;
-  bool removed = false;
-  while (ini.RemoveSection(szSect)) removed = true;
-  if (!removed) return TRUE;
-  return Save(file, ini) ? TRUE : FALSE;
+  if (!szFile || !*szFile || !szSect || !*szSect) return FALSE;
+  for (int i = 0; i < kMaxRepeats; ++i) {
+    if (!ListedNoCase(ProfileNames(szFile, nullptr), szSect)) return TRUE;
+    if (!WritePrivateProfileStringA(szSect, nullptr, nullptr, szFile)) return FALSE;
+  }
+  return FALSE;
 }
 
 }  // extern "C"

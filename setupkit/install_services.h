@@ -1,9 +1,11 @@
-// Inside the Setup Toolkit stand-in: the installation services (copy list and copy engine,
+// Inside the Setup Toolkit: the installation services (copy list and copy engine,
 // Program Manager, .ini files, files and directories, log file, restart list, billboards and the
 // frame's modes) share these helpers, and tests look at their state through them. The system
 // sees only toolkit/toolkit_services.h.
 #ifndef SETUPKIT_INSTALL_SERVICES_H
 #define SETUPKIT_INSTALL_SERVICES_H
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -13,25 +15,48 @@ namespace setupkit {
 
 // ---- files of the machine ------------------------------------------------------------------
 
-// A Windows path of the machine as the stand-in finds it on the image.
+// A Windows path of the machine and what is there.
 struct MachineFile {
-  std::string full;  // canonical Windows path, "C:\DIR\NAME"
-  std::string host;  // host path in the image
+  std::string full;  // full Windows path, "C:\DIR\NAME"
   bool exists = false;
   bool isDir = false;
   bool readOnly = false;
-  bool loaded = false;  // a running service has it loaded
   uint64_t size = 0;
+  FILETIME written = {0, 0};  // last written, a file's only
 };
 
-// Finds the path on the machine; false with a Win32 error when it names nothing there.
-bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, uint32_t *error);
+// The full Windows path of a path; false with a Win32 error.
+bool FullPath(const std::string &windowsPath, std::string *full, DWORD *error);
+// Makes the path full and looks at what is there; false with a Win32 error when the path names
+// nothing that could be there.
+bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD *error);
 // Creates the directory and every missing directory above it; false with a Win32 error.
-bool CreateMachineDirectory(const std::string &windowsPath, uint32_t *error);
-// Reads a whole file of the machine; false when it is not there or cannot be read.
-bool ReadMachineFile(const std::string &host, std::string *content);
+bool CreateMachineDirectory(const std::string &windowsPath, DWORD *error);
+// Reads a whole file; false with a Win32 error.
+bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD *error);
+// Writes a whole file (or appends to it), making it when it is not there; false with a Win32
+// error.
+bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
+                      DWORD *error);
+// Copies a file's bytes and its date; the copy is writable. A copy that fails midway is removed.
+// False with a Win32 error.
+bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+                      DWORD *error);
+// Whether the file opens for reading.
+bool FileReadable(const std::string &windowsPath);
+// The names GetPrivateProfileStringA lists: the file's sections (a null section) or the keys of
+// a section.
+std::vector<std::string> ProfileNames(LPCSTR szFile, LPCSTR szSect);
+bool ListedNoCase(const std::vector<std::string> &names, const std::string &wanted);
+// Whether a running program holds the file open, so that it cannot be written or removed.
+bool FileInUse(const std::string &windowsPath);
 // "access is denied", "the file is in use", ... for a Win32 error, for the user to read.
-std::string ErrorText(uint32_t error);
+std::string ErrorText(DWORD error);
+// Texts compared and changed as Windows does for the machine's code page.
+bool EqualNoCase(const std::string &a, const std::string &b);
+std::string Upper(const std::string &text);
+// Without the blanks and tabs at either end, nor a carriage return at its end.
+std::string TrimLine(const std::string &text);
 // Whether the text is a plain file name: not empty, no separator, drive, wildcard or control
 // character, not "." or "..". Double-byte characters of the machine's code page are stepped
 // over whole.
@@ -82,8 +107,10 @@ bool ResolveCopyList(std::vector<CopyJob> *jobs, std::string *problem);
 // use is staged for the next restart when a restart directory is set.
 bool CopyMachineFile(const std::string &source, const std::string &destination,
                      std::string *reason);
-// The gauge: percent shown, and whether the copy engine is running.
+// The gauge: percent shown, and the procedure of its dialog (its Cancel stops the copy after the
+// file at hand).
 unsigned GaugePercent();
+INT_PTR CALLBACK CopyGaugeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 const std::string &RestartDirectory();
 const std::vector<std::string> &RestartList();  // destinations staged for the restart
 
@@ -102,11 +129,6 @@ const std::vector<Billboard> &Billboards();
 // Appends a line to the open log file, if there is one; false when the write failed.
 bool WriteLogLine(const std::string &text);
 const std::string &LogFileName();  // full Windows path, empty when no log is open
-
-// ---- Program Manager -----------------------------------------------------------------------
-
-// The host path of the record of Program Manager's groups and items in the machine image.
-std::string ProgManRecordPath();
 
 // Forgets the installation state (copy list, billboards, log file, restart list, modes), as
 // the end of the process would; opening a machine does it too.

@@ -4,14 +4,11 @@
 // The log file is opened, written and closed for each line, so that a setup that is killed
 // leaves every line it wrote. Lines end in CR LF, as Windows text files do.
 #include <windows.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include "toolkit/dialog_library.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
+#include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
@@ -22,31 +19,13 @@ struct Modes {
   std::string about;
   std::vector<Billboard> billboards;
   std::string logName;  // full Windows path of the open log file, empty when none
-  std::string logHost;
 };
 
 Modes g_modes;
 
-bool AppendToHostFile(const std::string &host, const std::string &text, bool truncate) {
-  int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | (truncate ? O_TRUNC : O_APPEND), 0644);
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; done < text.size();) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return ::close(fd) == 0 && ok;
-}
-
 void Reset() {
   g_modes = Modes();
 }
-
-const bool g_hooked = (winsim::AddOpenHook(&Reset), true);
 
 }  // namespace
 
@@ -68,11 +47,11 @@ const std::string &LogFileName() {
 
 bool WriteLogLine(const std::string &text) {
   if (g_modes.logName.empty()) return true;
-  return AppendToHostFile(g_modes.logHost, text + "\r\n", false);
+  DWORD error = 0;
+  return WriteMachineFile(g_modes.logName, text + "\r\n", true, &error);
 }
 
 void ForgetFrameModes() {
-  (void)g_hooked;
   Reset();
 }
 
@@ -83,7 +62,6 @@ using namespace setupkit;
 extern "C" {
 
 BOOL WINAPI FSetAbout(LPCSTR szAbout1, LPCSTR szAbout2) {
-  if (winsim::Fault("FSetAbout")) return FALSE;
   if (!FrameUp()) return FALSE;  // the About box belongs to the frame
   g_modes.about = std::string(szAbout1 ? szAbout1 : "") + "\n" + (szAbout2 ? szAbout2 : "");
   return TRUE;
@@ -102,13 +80,13 @@ BOOL WINAPI FSetSilent(BOOL fSilent) {
 }
 
 BOOL WINAPI FAddToBillboardList(LPCSTR szDll, UINT idDlg, LPCSTR szProc, LONG lTicks) {
-  if (winsim::Fault("FAddToBillboardList")) return FALSE;
   if (lTicks <= 0) return FALSE;
   Billboard board;
   board.ticks = lTicks;
   bool blank = (!szDll || !*szDll) && idDlg == 0 && (!szProc || !*szProc);
   if (!blank) {
-    // A billboard is a modeless dialog of a library: it must be there to be shown.
+    // A billboard is a modeless dialog of a library, run by the library's modeless procedure:
+    // the library, the procedure and the template must be there to be shown.
     if (!szDll || !szProc || lstrcmpA(szProc, PROC_MODELESS) != 0) return FALSE;
     HMODULE library = LoadLibraryA(szDll);
     if (!library) return FALSE;
@@ -125,34 +103,28 @@ BOOL WINAPI FAddToBillboardList(LPCSTR szDll, UINT idDlg, LPCSTR szProc, LONG lT
 }
 
 BOOL WINAPI FClearBillboardList(void) {
-  if (winsim::Fault("FClearBillboardList")) return FALSE;
   g_modes.billboards.clear();
   return TRUE;
 }
 
 BOOL WINAPI FOpenLogFile(LPCSTR szFile, BOOL fAppend) {
-  if (winsim::Fault("FOpenLogFile")) return FALSE;
   if (!szFile || !*szFile || !g_modes.logName.empty()) return FALSE;  // one log at a time
   MachineFile log;
-  uint32_t error = 0;
-  if (!LocateMachineFile(szFile, &log, &error) || log.isDir || log.readOnly || log.loaded)
-    return FALSE;
-  if (!AppendToHostFile(log.host, "", !fAppend)) return FALSE;  // the directory must be there
+  DWORD error = 0;
+  if (!LocateMachineFile(szFile, &log, &error) || log.isDir) return FALSE;
+  // Made (or emptied) now: the directory must be there and the file writable.
+  if (!WriteMachineFile(log.full, "", fAppend != FALSE, &error)) return FALSE;
   g_modes.logName = log.full;
-  g_modes.logHost = log.host;
   return TRUE;
 }
 
 BOOL WINAPI FCloseLogFile(void) {
-  if (winsim::Fault("FCloseLogFile")) return FALSE;
   if (g_modes.logName.empty()) return FALSE;
   g_modes.logName.clear();
-  g_modes.logHost.clear();
   return TRUE;
 }
 
 BOOL WINAPI FWriteToLogFile(LPCSTR szText, BOOL fRequest) {
-  if (winsim::Fault("FWriteToLogFile")) return FALSE;
   if (g_modes.logName.empty()) return fRequest ? TRUE : FALSE;
   return WriteLogLine(szText ? szText : "") ? TRUE : FALSE;
 }

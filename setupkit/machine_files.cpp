@@ -1,45 +1,18 @@
-// Files of the machine as the toolkit's installation services see them: Windows paths found on
-// the image, directories made with everything above them, file names checked before anything
-// is written, and failures told to the user in words.
-//
-// The services go to the image directly rather than through the Win32 calls of the stand-in,
-// so that faults injected for the setup's own calls (DeleteFileA#2, say) count the setup's
-// calls only.
+// Files of the machine as the toolkit's installation services see them: Windows paths made
+// full, directories made with everything above them, whole files read and written, file names
+// checked before anything is written, and failures told to the user in words.
 #include <windows.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
 
 const size_t kMaxName = 255;
-
-uint32_t ErrorOfErrno(int e) {
-  switch (e) {
-    case ENOENT:
-      return ERROR_PATH_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_ALREADY_EXISTS;
-    case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-      return ERROR_FILENAME_EXCED_RANGE;
-    case EROFS:
-      return ERROR_WRITE_PROTECT;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
-}
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
@@ -47,63 +20,185 @@ bool IsSeparator(char c) {
 
 }  // namespace
 
-bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, uint32_t *error) {
+bool FullPath(const std::string &windowsPath, std::string *full, DWORD *error) {
+  char buffer[MAX_PATH];
+  LPSTR namePart = nullptr;
+  if (windowsPath.empty()) return *error = ERROR_INVALID_NAME, false;
+  DWORD n = GetFullPathNameA(windowsPath.c_str(), sizeof buffer, buffer, &namePart);
+  if (n == 0) return *error = GetLastError(), false;
+  if (n >= sizeof buffer) return *error = ERROR_FILENAME_EXCED_RANGE, false;
+  *full = buffer;
+  // A directory named with a separator at its end is the directory.
+  while (full->size() > 3 && full->back() == '\\') full->pop_back();
+  return true;
+}
+
+bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD *error) {
   *file = MachineFile();
-  uint32_t e = 0;
-  if (windowsPath.empty()) {
-    *error = ERROR_INVALID_NAME;
-    return false;
+  if (!FullPath(windowsPath, &file->full, error)) return false;
+  DWORD attributes = GetFileAttributesA(file->full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD e = GetLastError();
+    if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) return *error = e, false;
+    return true;
   }
-  if (!winsim::FullWindowsPath(windowsPath, &file->full, &e) ||
-      !winsim::ResolvePath(file->full, &file->host, &e)) {
-    *error = e ? e : ERROR_INVALID_NAME;
-    return false;
-  }
-  struct stat st;
-  if (::stat(file->host.c_str(), &st) == 0) {
-    file->exists = true;
-    file->isDir = S_ISDIR(st.st_mode);
-    file->readOnly = (st.st_mode & S_IWUSR) == 0;
-    file->loaded = winsim::IsFileLoaded(file->host);
-    file->size = static_cast<uint64_t>(st.st_size);
+  file->exists = true;
+  file->isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  file->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (!file->isDir) {
+    // Opened for no access, which any file allows: its size and date.
+    HANDLE handle = CreateFileA(file->full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      DWORD high = 0;
+      DWORD low = GetFileSize(handle, &high);
+      if (low != INVALID_FILE_SIZE || GetLastError() == ERROR_SUCCESS)
+        file->size = static_cast<uint64_t>(high) << 32 | low;
+      GetFileTime(handle, nullptr, nullptr, &file->written);
+      CloseHandle(handle);
+    }
   }
   return true;
 }
 
-bool CreateMachineDirectory(const std::string &windowsPath, uint32_t *error) {
-  std::string full;
-  uint32_t e = 0;
-  if (windowsPath.empty() || !winsim::FullWindowsPath(windowsPath, &full, &e)) {
-    *error = e ? e : ERROR_INVALID_NAME;
-    return false;
-  }
+bool CreateMachineDirectory(const std::string &windowsPath, DWORD *error) {
+  MachineFile dir;
+  if (!LocateMachineFile(windowsPath, &dir, error)) return false;
+  const std::string &full = dir.full;
   // "C:\A\B": make C:\A, then C:\A\B.
   for (size_t pos = 3; pos <= full.size(); ++pos) {
     if (pos != full.size() && full[pos] != '\\') continue;
-    MachineFile dir;
-    if (!LocateMachineFile(full.substr(0, pos), &dir, error)) return false;
-    if (dir.exists) {
-      if (!dir.isDir) {
-        *error = ERROR_ALREADY_EXISTS;  // a file stands where the directory should be
-        return false;
-      }
+    std::string step = full.substr(0, pos);
+    DWORD attributes = GetFileAttributesA(step.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return *error = ERROR_ALREADY_EXISTS, false;  // a file stands where it should be
       continue;
     }
-    if (::mkdir(dir.host.c_str(), 0755) != 0 && errno != EEXIST) {
-      *error = ErrorOfErrno(errno);
-      return false;
-    }
+    if (!CreateDirectoryA(step.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      return *error = GetLastError(), false;
   }
   return true;
 }
 
-bool ReadMachineFile(const std::string &host, std::string *content) {
-  struct stat st;
-  if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return winsim::ReadHostFile(host, content);
+bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD *error) {
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  content->clear();
+  bool ok = true;
+  char buffer[32768];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      *error = GetLastError();
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    content->append(buffer, got);
+  }
+  CloseHandle(file);
+  return ok;
 }
 
-std::string ErrorText(uint32_t error) {
+bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
+                      DWORD *error) {
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  DWORD written = 0;
+  bool ok = (!append || SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER) &&
+            (content.empty() || (WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
+                                           &written, nullptr) &&
+                                 written == content.size())) &&
+            FlushFileBuffers(file);
+  if (!ok) *error = GetLastError();
+  if (!CloseHandle(file) && ok) ok = false, *error = GetLastError();
+  return ok;
+}
+
+bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+                      DWORD *error) {
+  HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
+  HANDLE out =
+      CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    CloseHandle(in);
+    return false;
+  }
+  bool ok = true;
+  static char buffer[65536];
+  for (;;) {
+    DWORD got = 0, written = 0;
+    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!WriteFile(out, buffer, got, &written, nullptr) || written != got) {
+      ok = false;
+      break;
+    }
+  }
+  FILETIME written;
+  ok = ok && GetFileTime(in, nullptr, nullptr, &written) &&
+       SetFileTime(out, nullptr, nullptr, &written) && FlushFileBuffers(out);
+  if (!ok) *error = GetLastError();
+  CloseHandle(in);
+  if (!CloseHandle(out) && ok) ok = false, *error = GetLastError();
+  if (!ok) DeleteFileA(to.c_str());  // never a part of a file
+  return ok;
+}
+
+bool FileInUse(const std::string &windowsPath) {
+  // A file that a running program holds does not open for writing.
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool FileReadable(const std::string &windowsPath) {
+  HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::vector<std::string> ProfileNames(LPCSTR szFile, LPCSTR szSect) {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    DWORD n = GetPrivateProfileStringA(szSect, nullptr, "", buffer.data(),
+                                       static_cast<DWORD>(buffer.size()), szFile);
+    if (n + 2 < buffer.size() || buffer.size() >= (1u << 24)) {
+      std::vector<std::string> names;
+      for (size_t at = 0; at < n;) {
+        std::string name = buffer.data() + at;
+        at += name.size() + 1;
+        names.push_back(name);
+      }
+      return names;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool ListedNoCase(const std::vector<std::string> &names, const std::string &wanted) {
+  for (const std::string &name : names)
+    if (EqualNoCase(name, wanted)) return true;
+  return false;
+}
+
+std::string ErrorText(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
       return "the file does not exist";
@@ -135,6 +230,23 @@ std::string ErrorText(uint32_t error) {
   }
 }
 
+bool EqualNoCase(const std::string &a, const std::string &b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+std::string Upper(const std::string &text) {
+  std::string out = text;
+  if (!out.empty()) CharUpperBuffA(&out[0], static_cast<DWORD>(out.size()));
+  return out;
+}
+
+std::string TrimLine(const std::string &text) {
+  size_t b = 0, e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t' || text[e - 1] == '\r')) --e;
+  return text.substr(b, e - b);
+}
+
 bool PlainFileName(const std::string &name) {
   if (name.empty() || name.size() > kMaxName) return false;
   bool onlyDotsAndBlanks = true;
@@ -146,7 +258,7 @@ bool PlainFileName(const std::string &name) {
       continue;
     }
     if (c < 32 || IsSeparator(static_cast<char>(c)) ||
-        std::string(":*?\"<>|").find(c) != std::string::npos)
+        std::string(":*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
       return false;
     if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
   }
@@ -211,10 +323,7 @@ void TellUser(const std::string &text) {
   HWND frame = HwndFrame();
   if (frame) GetWindowTextA(frame, caption, sizeof caption);
   if (!caption[0]) std::snprintf(caption, sizeof caption, "Setup");
-  if (BeepingMode() && winsim::Interactive()) {
-    std::printf("\a");
-    std::fflush(stdout);
-  }
+  if (BeepingMode()) Beep(750, 300);
   MessageBoxA(frame, text.c_str(), caption, MB_OK | MB_ICONSTOP);
 }
 

@@ -1,86 +1,31 @@
-// Program Manager: its groups and their items, recorded in the machine image as a text file
-// beside machine.ini, "progman.ini", which a person can read and the image tool shows:
-//
-//   ; Program Manager groups and their items. Item = title, command line, icon file.
-//   [Norvale Network Printers]
-//   Show = 1
-//   Item = "Norvale Network Printing Help", "zelpsmon.hlp", "winhlp32.exe"
-//
-// One section per group in the order the groups were made, then "File" (the group file named
-// when it was made, if any), "Show" (the last show command) and one "Item" line per item in
-// the order they were made. Texts are quoted, a quote inside doubled.
+// Program Manager groups and items, made as on Windows NT: DDE execute strings sent to the
+// "PROGMAN" service on its "PROGMAN" topic.
 //
 // - An item text is the title, optionally a comma and the file that holds the icon; the last
 //   comma divides them, since an icon file's name holds none.
-// - An item made in a group that does not exist makes the group (the Startup group of a real
-//   machine is always there).
-// - With cmoOverwrite an item of the same title is replaced; otherwise another is added, as
-//   Program Manager allows.
+// - An item goes into its group, which is made first when it is not there (CreateGroup of an
+//   existing group only makes it the active one).
+// - With cmoOverwrite an item of the same title is replaced in its place; otherwise another is
+//   added, as Program Manager allows.
+// - A parameter that holds a comma, a parenthesis, a bracket or a quote, or blanks at its ends,
+//   is sent in double quotes, a quote inside doubled, so that Program Manager reads it whole.
 #include <windows.h>
+#include <ddeml.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/ini_file.h"
-#include "winsim/machine.h"
 
 namespace setupkit {
 namespace {
 
-const char kHeader[] = "; Program Manager groups and items. Item = title, command line, icon file.";
+const char kProgMan[] = "PROGMAN";
+const DWORD kTimeoutMs = 30000;
 
-struct Item {
-  std::string title, command, icon;
-};
-
-struct Group {
-  std::string name;
-  std::string file;
-  int show = 0;  // 0: never shown
-  std::vector<Item> items;
-};
-
-bool Load(std::vector<Group> *groups) {
-  groups->clear();
-  std::string text;
-  std::string host = ProgManRecordPath();
-  if (::access(host.c_str(), F_OK) != 0) return true;  // no group made yet
-  if (!ReadMachineFile(host, &text)) return false;
-  winsim::IniFile ini;
-  if (!ini.Parse(text, false, nullptr, nullptr)) return false;
-  for (const winsim::IniFile::Section &s : ini.Sections()) {
-    Group group;
-    group.name = s.name;
-    for (const winsim::IniFile::Entry &e : s.entries) {
-      if (winsim::EqualNoCase(e.key, "File")) {
-        group.file = winsim::SplitQuotedFields(e.value)[0];
-      } else if (winsim::EqualNoCase(e.key, "Show")) {
-        group.show = std::atoi(e.value.c_str());
-      } else if (winsim::EqualNoCase(e.key, "Item")) {
-        std::vector<std::string> f = winsim::SplitQuotedFields(e.value);
-        f.resize(3);
-        group.items.push_back(Item{f[0], f[1], f[2]});
-      }
-    }
-    groups->push_back(group);
-  }
-  return true;
-}
-
-bool Save(const std::vector<Group> &groups) {
-  std::string text = std::string(kHeader) + "\r\n";
-  for (const Group &g : groups) {
-    text += "\r\n[" + g.name + "]\r\n";
-    if (!g.file.empty()) text += "File = " + winsim::QuoteField(g.file) + "\r\n";
-    if (g.show) text += "Show = " + std::to_string(g.show) + "\r\n";
-    for (const Item &i : g.items)
-      text += "Item = " + winsim::QuoteField(i.title) + ", " + winsim::QuoteField(i.command) +
-              ", " + winsim::QuoteField(i.icon) + "\r\n";
-  }
-  return winsim::WriteFileAtomically(ProgManRecordPath(), text);
+HDDEDATA CALLBACK ClientCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+  return nullptr;  // a client only: no transaction is served here
 }
 
 bool HasControl(const std::string &text) {
@@ -89,7 +34,7 @@ bool HasControl(const std::string &text) {
   return false;
 }
 
-// A group name Program Manager can show as a window title and the record can hold.
+// A group name Program Manager can show as a window title.
 bool GoodGroupName(LPCSTR name) {
   if (!name || !*name) return false;
   std::string n = name;
@@ -97,78 +42,91 @@ bool GoodGroupName(LPCSTR name) {
          n.find_first_of("[]") == std::string::npos;
 }
 
-Group *FindGroup(std::vector<Group> &groups, const std::string &name) {
-  for (Group &g : groups)
-    if (winsim::EqualNoCase(g.name, name)) return &g;
-  return nullptr;
+std::string Param(const std::string &text) {
+  bool plain = !text.empty() && text.find_first_of(",()[]\"") == std::string::npos &&
+               text.front() != ' ' && text.back() != ' ';
+  if (plain) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Command(const char *name, const std::vector<std::string> &params) {
+  std::string text = std::string("[") + name + "(";
+  for (size_t i = 0; i < params.size(); ++i) text += (i ? "," : "") + Param(params[i]);
+  return text + ")]";
+}
+
+struct Step {
+  std::string command;
+  bool required;
+};
+
+// Sends the commands in one conversation; false when it cannot be held or a required command
+// is not carried out.
+bool SendToProgMan(const std::vector<Step> &steps) {
+  DWORD instance = 0;
+  if (DdeInitializeA(&instance, ClientCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+    return false;
+  bool ok = false;
+  HSZ name = DdeCreateStringHandleA(instance, kProgMan, CP_WINANSI);
+  HCONV conv = name ? DdeConnect(instance, name, name, nullptr) : nullptr;
+  if (conv) {
+    ok = true;
+    for (const Step &step : steps) {
+      std::string text = step.command;
+      DWORD result = 0;
+      HDDEDATA done = DdeClientTransaction(reinterpret_cast<LPBYTE>(&text[0]),
+                                           static_cast<DWORD>(text.size() + 1), conv, nullptr,
+                                           CF_TEXT, XTYP_EXECUTE, kTimeoutMs, &result);
+      if (done) DdeFreeDataHandle(done);
+      if (!done && step.required) {
+        ok = false;
+        break;
+      }
+    }
+    DdeDisconnect(conv);
+  }
+  if (name) DdeFreeStringHandle(instance, name);
+  DdeUninitialize(instance);
+  return ok;
 }
 
 BOOL CreateGroup(LPCSTR szGroup, LPCSTR szPath) {
-  std::vector<Group> groups;
-  if (!GoodGroupName(szGroup) || (szPath && HasControl(szPath)) || !Load(&groups)) return FALSE;
-  if (Group *existing = FindGroup(groups, szGroup)) {
-    if (szPath && *szPath && existing->file.empty()) existing->file = szPath;
-    return Save(groups) ? TRUE : FALSE;
-  }
-  Group group;
-  group.name = szGroup;
-  group.file = szPath ? szPath : "";
-  groups.push_back(group);
-  return Save(groups) ? TRUE : FALSE;
+  if (!GoodGroupName(szGroup) || (szPath && HasControl(szPath))) return FALSE;
+  std::vector<std::string> params = {szGroup};
+  if (szPath && *szPath) params.push_back(szPath);
+  return SendToProgMan({{Command("CreateGroup", params), true}}) ? TRUE : FALSE;
 }
 
 BOOL ShowGroup(LPCSTR szGroup, LPCSTR szCommand) {
-  std::vector<Group> groups;
-  if (!GoodGroupName(szGroup) || !szCommand || !Load(&groups)) return FALSE;
-  // The show commands of ShowWindow, 1 to 11, written in decimal.
-  std::string command = szCommand;
-  if (command.empty() || command.size() > 2 ||
-      command.find_first_not_of("0123456789") != std::string::npos)
-    return FALSE;
-  int show = std::atoi(command.c_str());
-  if (show < 1 || show > 11) return FALSE;
-  Group *group = FindGroup(groups, szGroup);
-  if (!group) return FALSE;
-  group->show = show;
-  return Save(groups) ? TRUE : FALSE;
+  if (!GoodGroupName(szGroup) || !szCommand || HasControl(szCommand)) return FALSE;
+  return SendToProgMan({{Command("ShowGroup", {szGroup, szCommand}), true}}) ? TRUE : FALSE;
 }
 
 BOOL CreateItem(LPCSTR szGroup, LPCSTR szItem, LPCSTR szCmd, int cmo) {
-  std::vector<Group> groups;
-  if (!GoodGroupName(szGroup) || !szItem || !*szItem || !szCmd || HasControl(szItem) ||
-      HasControl(szCmd) || !Load(&groups))
+  if (!GoodGroupName(szGroup) || !szItem || !*szItem || !szCmd || !*szCmd || HasControl(szItem) ||
+      HasControl(szCmd))
     return FALSE;
-  Item item;
   std::string text = szItem;
   size_t comma = text.rfind(',');
-  item.title = comma == std::string::npos ? text : text.substr(0, comma);
-  item.icon = comma == std::string::npos ? "" : text.substr(comma + 1);
-  item.command = szCmd;
-  if (item.title.empty()) return FALSE;
+  std::string title = comma == std::string::npos ? text : text.substr(0, comma);
+  std::string icon = comma == std::string::npos ? "" : text.substr(comma + 1);
+  if (title.empty()) return FALSE;
 
-  Group *group = FindGroup(groups, szGroup);
-  if (!group) {
-    groups.push_back(Group());
-    group = &groups.back();
-    group->name = szGroup;
-  }
-  if (cmo & cmoOverwrite) {
-    for (Item &existing : group->items)
-      if (winsim::EqualNoCase(existing.title, item.title)) {
-        existing = item;
-        return Save(groups) ? TRUE : FALSE;
-      }
-  }
-  group->items.push_back(item);
-  return Save(groups) ? TRUE : FALSE;
+  std::vector<Step> steps = {{Command("CreateGroup", {szGroup}), true}};
+  // No item of that title to replace is no failure: the item is added.
+  if (cmo & cmoOverwrite) steps.push_back({Command("ReplaceItem", {title}), false});
+  std::vector<std::string> params = {szCmd, title};
+  if (!icon.empty()) params.push_back(icon);
+  steps.push_back({Command("AddItem", params), true});
+  return SendToProgMan(steps) ? TRUE : FALSE;
 }
 
 }  // namespace
-
-std::string ProgManRecordPath() {
-  return winsim::M().dir + "/progman.ini";
-}
-
 }  // namespace setupkit
 
 using namespace setupkit;
@@ -177,38 +135,32 @@ extern "C" {
 
 BOOL WINAPI FCreateProgManGroup(LPCSTR szGroup, LPCSTR szPath, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FCreateProgManGroup")) return FALSE;
   return CreateGroup(szGroup, szPath);
 }
 
 BOOL WINAPI FCreateProgManGroupEx(LPCSTR szGroup, LPCSTR szPath, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FCreateProgManGroupEx")) return FALSE;
   return CreateGroup(szGroup, szPath);
 }
 
 BOOL WINAPI FShowProgManGroup(LPCSTR szGroup, LPCSTR szCommand, int cmo) {
   (void)cmo;
-  if (winsim::Fault("FShowProgManGroup")) return FALSE;
   return ShowGroup(szGroup, szCommand);
 }
 
 BOOL WINAPI FShowProgManGroupEx(LPCSTR szGroup, LPCSTR szPath, LPCSTR szCommand, int cmo) {
   (void)szPath;
   (void)cmo;
-  if (winsim::Fault("FShowProgManGroupEx")) return FALSE;
   return ShowGroup(szGroup, szCommand);
 }
 
 BOOL WINAPI FCreateProgManItem(LPCSTR szGroup, LPCSTR szItem, LPCSTR szCmd, int cmo) {
-  if (winsim::Fault("FCreateProgManItem")) return FALSE;
   return CreateItem(szGroup, szItem, szCmd, cmo);
 }
 
 BOOL WINAPI FCreateProgManItemEx(LPCSTR szGroup, LPCSTR szPath, LPCSTR szItem, LPCSTR szCmd,
                                  int cmo) {
   (void)szPath;
-  if (winsim::Fault("FCreateProgManItemEx")) return FALSE;
   return CreateItem(szGroup, szItem, szCmd, cmo);
 }
 

@@ -22,7 +22,6 @@
 
 #include "setupkit/install_services.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/machine.h"
 
 namespace {
 
@@ -37,7 +36,6 @@ bool IsSeparator(char c) {
 extern "C" {
 
 BOOL WINAPI FValidDir(LPCSTR szDir) {
-  if (winsim::Fault("FValidDir")) return FALSE;
   if (!szDir) return FALSE;
   size_t n = std::strlen(szDir);
   if (n < 2 || n > kMaxPath) return FALSE;

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -302,6 +303,87 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
     ::unlink(tempHost.c_str());
   }
   return result;
+}
+
+}  // extern "C"
+
+// ---- File version information ------------------------------------------------------------
+// A file's version information is its VS_VERSIONINFO block: the header (lengths, type, the
+// key "VS_VERSION_INFO" in UTF-16) and the VS_FIXEDFILEINFO, which VerQueryValueA answers
+// for the root block "\".
+
+namespace winsim {
+namespace {
+
+const size_t kInfoOffset = 40;  // 6 bytes of header and 32 of key, aligned to 4
+
+// The file's VS_FIXEDFILEINFO; false with the Win32 error when it has none.
+bool FileVersionBlock(LPCSTR name, std::string *block, DWORD *error) {
+  HostFile file;
+  if (!name || !*name || !Locate(name, &file)) return *error = ERROR_PATH_NOT_FOUND, false;
+  if (!file.exists || file.isDir) return *error = ERROR_FILE_NOT_FOUND, false;
+  std::string bytes;
+  FixedFileInfo info;
+  if (!ReadHostFile(file.host, &bytes)) return *error = ERROR_ACCESS_DENIED, false;
+  if (!ReadFixedFileInfo(bytes, &info)) return *error = ERROR_RESOURCE_DATA_NOT_FOUND, false;
+  std::string out;
+  const size_t total = kInfoOffset + kInfoBytes;
+  out += static_cast<char>(total & 0xFF);
+  out += static_cast<char>(total >> 8);
+  out += static_cast<char>(kInfoBytes);
+  out += '\0';
+  out += '\0';  // wType: binary
+  out += '\0';
+  for (char c : std::string("VS_VERSION_INFO")) {
+    out += c;
+    out += '\0';
+  }
+  out.append(2, '\0');
+  out.resize(kInfoOffset, '\0');
+  *block = out + FixedFileInfoBytes(info);
+  return true;
+}
+
+}  // namespace
+}  // namespace winsim
+
+extern "C" {
+
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle) {
+  if (lpdwHandle) *lpdwHandle = 0;
+  if (DWORD e = winsim::Fault("GetFileVersionInfoSizeA")) return SetLastError(e), 0;
+  std::string block;
+  DWORD error = 0;
+  if (!winsim::FileVersionBlock(lptstrFilename, &block, &error)) return SetLastError(error), 0;
+  return static_cast<DWORD>(block.size());
+}
+
+BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData) {
+  (void)dwHandle;
+  if (DWORD e = winsim::Fault("GetFileVersionInfoA")) return SetLastError(e), FALSE;
+  if (!lpData || dwLen == 0) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+  std::string block;
+  DWORD error = 0;
+  if (!winsim::FileVersionBlock(lptstrFilename, &block, &error)) return SetLastError(error), FALSE;
+  // A buffer too small takes what fits; its own length field still tells the whole.
+  std::memcpy(lpData, block.data(), std::min<size_t>(dwLen, block.size()));
+  return TRUE;
+}
+
+BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen) {
+  if (winsim::Fault("VerQueryValueA")) return FALSE;
+  if (!pBlock || !lpSubBlock || !lplpBuffer || !puLen) return FALSE;
+  const unsigned char *block = static_cast<const unsigned char *>(pBlock);
+  size_t total = block[0] | static_cast<size_t>(block[1]) << 8;
+  size_t valueLength = block[2] | static_cast<size_t>(block[3]) << 8;
+  std::string sub = lpSubBlock;
+  // The root block only: the string tables and translations are not kept.
+  if ((sub != "\\" && !sub.empty()) || valueLength != winsim::kInfoBytes ||
+      total < winsim::kInfoOffset + winsim::kInfoBytes)
+    return FALSE;
+  *lplpBuffer = const_cast<unsigned char *>(block + winsim::kInfoOffset);
+  *puLen = static_cast<UINT>(valueLength);
+  return TRUE;
 }
 
 }  // extern "C"

@@ -215,15 +215,18 @@ TEST(SetupProgram, DriverDirectoryFailureEndsTheBuiltSetup) {
                    "dialog 2300 CONTINUE", "exit 0"}));
 }
 
-TEST(SetupProgram, QuitDuringTheCopyEndsTheBuiltSetupWithTheQuitCode) {
-  // The machine's [faults] rule stands for the user who stops the copy.
-  SystemSession session("[faults]\nGrcCopyFilesInCopyList = 48\n");
+TEST(SetupProgram, FailedCopyEndsTheBuiltSetupAfterNamingTheFile) {
+  SystemSession session("[faults]\nWriteFile = 112\n");
   wizard_testing::AddPostScriptModules(session);
   RunResult run = session.RunSetup("100 CONTINUE\n800 CONTINUE\n2300 CONTINUE\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(session.Transcript(),
-            Lines({"dialog 100 CONTINUE", "dialog 800 CONTINUE", "error \"Error code = 1025\"",
-                   "dialog 2300 CONTINUE", "exit 0"}));
+            Lines({"dialog 100 CONTINUE", "dialog 800 CONTINUE",
+                   "msgbox \"Norvale Network Printing Setup\" \"Setup cannot copy "
+                   "C:\\\\DIST\\\\zelpsmon.hlp to C:\\\\WINNT35\\\\system32\\\\zelpsmon.hlp: "
+                   "the disk is full.\"",
+                   "copy 0 of 7 files", "error \"Error code = 1024\"", "dialog 2300 CONTINUE",
+                   "exit 0"}));
 }
 
 }  // namespace

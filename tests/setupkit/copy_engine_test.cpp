@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 #include <utime.h>
 
-#include <csignal>
-
 #include <string>
 #include <vector>
 
@@ -16,7 +14,6 @@
 #include "setupkit/setupkit.h"
 #include "system_session.h"
 #include "toolkit/toolkit_services.h"
-#include "winsim/user32_state.h"
 
 using testing_support::SystemSession;
 
@@ -162,26 +159,30 @@ TEST_F(CopyEngine, QuitStopsBeforeTheNextFile) {
   EXPECT_FALSE(Image().Exists("drive_c/WINNT35/system32/zelpsmon.dll"));
 }
 
-TEST_F(CopyEngine, CtrlCInTheTerminalStopsTheCopy) {
-  // A person at the terminal: no answer file.
+TEST_F(CopyEngine, GaugeShowsTheFileAndTheProgressToAPersonOnly) {
+  // A person at the terminal: no answer file. The gauge is the status line.
   Image().Open(session_.DistDir(), session_.TranscriptPath(), "");
   char cmd[] = "";
   ASSERT_EQ(InitializeFrame(cmd), 1);
   ASSERT_TRUE(FInitializeInstall(HinstFrame(), HwndFrame()));
   ASSERT_TRUE(FOpenInf("C:\\DIST\\setup.inf", TRUE, FALSE));
   AddStandardList();
-  // The key press arrives while the engine lets the frame's messages through.
-  winsim::SetWindowHandler(HwndFrame(), [](const MSG &m) -> LRESULT {
-    if (m.message == WM_USER) std::raise(SIGINT);
-    return 0;
-  });
-  PostMessageA(HwndFrame(), WM_USER, 0, 0);
+  for (BOOL silent : {FALSE, TRUE}) {
+    FSetSilent(silent);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Copy(), grcOkay);
+    std::string shown = testing::internal::GetCapturedStdout();
+    for (const char *part : {"Copying Files", "relnt50.wri", "100%"})
+      EXPECT_EQ(shown.find(part) != std::string::npos, !silent) << part << "\n" << shown;
+  }
+}
+
+TEST_F(CopyEngine, CancelInTheGaugeStopsThatRunOnly) {
+  AddStandardList();
+  setupkit::CopyGaugeProc(nullptr, WM_COMMAND, IDCANCEL, 0);
   EXPECT_EQ(Copy(), grcUserQuit);
-  EXPECT_EQ(session_.Transcript(), Lines({"copy 0 of 4 files"}));
-  // Afterwards Ctrl-C ends the process again, as it did before the copy.
-  struct sigaction now = {};
-  ::sigaction(SIGINT, nullptr, &now);
-  EXPECT_EQ(now.sa_handler, SIG_DFL);
+  EXPECT_EQ(Copy(), grcOkay);
+  EXPECT_EQ(session_.Transcript(), Lines({"copy 0 of 4 files", "copy 4 of 4 files"}));
 }
 
 TEST_F(CopyEngine, ListsNeedTheirSectionsAndTheFrame) {
@@ -233,6 +234,9 @@ TEST_F(CopyEngine, SingleFileCopyTellsTheUserOnlyWhenAsked) {
   EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "C:\\X\\log.txt", cmoNone, FALSE));
   EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "C:\\X\\log.txt", cmoNone, TRUE));
   EXPECT_EQ(Image().ReadFile("drive_c/X/log.txt"), "read meread me");
+  // A file copied onto itself stays as it is.
+  EXPECT_TRUE(FCopyOneFile("C:\\DIST\\readme.txt", "c:\\dist\\README.TXT", cmoNone, FALSE));
+  EXPECT_EQ(Image().ReadFile("drive_c/DIST/readme.txt"), "read me");
 }
 
 }  // namespace

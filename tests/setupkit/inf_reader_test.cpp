@@ -156,6 +156,16 @@ TEST_F(InfReader, AFileThatCannotBeReadOrParsedIsRefused) {
   }
 }
 
+TEST(InfReaderFaults, AFileThatDoesNotOpenIsRefusedWithTheReason) {
+  TestImage image(std::string(testing_support::kDefaultMachine) + "[faults]\nCreateFileA = 32\n");
+  image.WriteFile("drive_c/DIST/setup.inf", "[S]\nk = v\n");
+  image.Open();
+  EXPECT_FALSE(FOpenInf("C:\\DIST\\setup.inf", 1, 0));
+  EXPECT_NE(setupkit::InfError().find("the file is in use"), std::string::npos)
+      << setupkit::InfError();
+  setupkit::ResetToolkit();
+}
+
 TEST_F(InfReader, OddButSoundFilesAreRead) {
   // No final newline, a Ctrl-Z after the text, CR-only junk after it, a huge line.
   ASSERT_TRUE(Open("[S]\nk = v"));

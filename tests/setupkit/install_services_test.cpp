@@ -80,12 +80,15 @@ TEST_F(InstallServices, ProgramManagerRecordsGroupsAndItems) {
   EXPECT_TRUE(FCreateProgManItemEx("Norvale Network Printers", nullptr,
                                    "Norvale Network Printing Help,winhlp32.exe", "new.hlp", 1024));
   EXPECT_TRUE(FCreateProgManItem("Startup", "Tool", "tool.exe", 0));  // makes the group
+  // Commas and parentheses reach Program Manager inside their names.
+  EXPECT_TRUE(FCreateProgManItem("Tools (old), 2", "A (b)", "run(1).exe a,b", 0));
   EXPECT_EQ(Image().ReadFile("progman.ini"),
             "; Program Manager groups and items. Item = title, command line, icon file.\r\n"
             "\r\n[Norvale Network Printers]\r\nShow = 1\r\n"
             "Item = \"Norvale Network Printing Help\", \"new.hlp\", \"winhlp32.exe\"\r\n"
             "Item = \"Say \"\"hi\"\"\", \"x y\", \"\"\r\n"
-            "\r\n[Startup]\r\nItem = \"Tool\", \"tool.exe\", \"\"\r\n");
+            "\r\n[Startup]\r\nItem = \"Tool\", \"tool.exe\", \"\"\r\n"
+            "\r\n[Tools (old), 2]\r\nItem = \"A (b)\", \"run(1).exe a,b\", \"\"\r\n");
 
   EXPECT_FALSE(FShowProgManGroup("No Such Group", "1", 0));
   EXPECT_FALSE(FShowProgManGroup("Startup", "one", 0));

@@ -87,7 +87,7 @@ TEST_F(SharedApps, FirstCheckWritesTheRecordAndTheSecondChangesNothing) {
 }
 
 TEST_F(SharedApps, FailedFirstCheckIsNotRepeated) {
-  Open("", "[faults]\nFCreateIniKeyValue = 5\n");
+  Open("", "[faults]\nWritePrivateProfileStringA = 5\n");
   EXPECT_EXIT(
       {
         fSharedDirsPending = TRUE;

@@ -126,11 +126,10 @@ TEST_F(Wrappers, FailedToolkitCallsEndTheSetup) {
     void (*call)();
   };
   const Case cases[] = {
-      {"FCreateDir", [] { MustCreateDir("C:\\NEW", cmoNone); }},
-      {"FCreateIniKeyValue", [] { MustCreateIniKeyValue("WIN.INI", "S", "K", "V", 0); }},
-      {"FShowProgManGroupEx", [] { MustShowProgManGroupEx("G", NULL, 1, 1); }},
-      {"LcbGetCopyListCost", [] { MustGetCopyListCost(NULL, NULL, NULL); }},
-      {"FSetRestartDir", [] { MustSetRestartDir("C:\\RESTART"); }},
+      {"CreateDirectoryA", [] { MustCreateDir("C:\\NEW", cmoNone); }},
+      {"WritePrivateProfileStringA", [] { MustCreateIniKeyValue("WIN.INI", "S", "K", "V", 0); }},
+      {"DdeClientTransaction", [] { MustShowProgManGroupEx("G", NULL, 1, 1); }},
+      {"", [] { MustSetRestartDir("C:\\DIST\\setup.inf"); }},  // a file, not a directory
       {"", [] { MustRestoreCursor(NULL); }},
       {"", [] { MustAddSectionFilesToCopyList("No Such Section", "C:\\DIST\\", "C:\\X"); }},
   };

@@ -152,3 +152,39 @@ TEST_F(VerInstall, FailuresBeforeAnyCopyLeaveNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileVersionInfo, TheRootBlockHoldsTheFixedInformation) {
+  TestImage image;
+  image.WriteFile("drive_c/APP/m.dll", Dll(3, 10));
+  image.WriteFile("drive_c/APP/plain.txt", "no version");
+  image.Open();
+  DWORD handle = 7;
+  DWORD size = GetFileVersionInfoSizeA("C:\\APP\\M.DLL", &handle);
+  ASSERT_GT(size, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(handle, 0u);
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoA("C:\\APP\\m.dll", handle, size, block.data()));
+  VS_FIXEDFILEINFO *info = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<LPVOID *>(&info), &length));
+  EXPECT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(info->dwSignature, static_cast<DWORD>(VS_FFI_SIGNATURE));
+  EXPECT_EQ(info->dwFileVersionMS, Ms(3, 10));
+  EXPECT_FALSE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                              reinterpret_cast<LPVOID *>(&info), &length));
+
+  struct Case {
+    const char *file;
+    DWORD error;
+  } cases[] = {{"C:\\APP\\plain.txt", ERROR_RESOURCE_DATA_NOT_FOUND},
+               {"C:\\APP\\none.dll", ERROR_FILE_NOT_FOUND}};
+  for (const Case &c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(GetFileVersionInfoSizeA(c.file, &handle), 0u) << c.file;
+    EXPECT_EQ(GetLastError(), c.error) << c.file;
+  }
+}
+
+}  // namespace

@@ -28,6 +28,7 @@ struct AnswerFile {
 };
 
 AnswerFile g_file;
+bool g_recording = false;  // this run has written its recording's first line
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -146,9 +147,11 @@ std::string AnswerWhere(const Answer &answer) {
 void RecordAnswer(const std::string &line) {
   std::string path = Variable("WINSIM_RECORD");
   if (path.empty()) return;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
+  // A run's recording replaces whatever an earlier run left in the file.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                            g_recording ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return;
+  g_recording = true;
   std::string text = line + "\n";
   DWORD written = 0;
   if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
@@ -188,6 +191,7 @@ Answer TakeAnswer(unsigned id) {
 
 void ResetAnswers() {
   g_file = AnswerFile();
+  g_recording = false;
 }
 
 }  // namespace setupkit

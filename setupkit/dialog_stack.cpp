@@ -184,9 +184,14 @@ void ShowHelpOf(HWND dialog) {
   FreeLibrary(module);
 }
 
-void ForgetDialogs() {
+void RemoveDialogs() {
   while (!g_stack.empty())
-    if (!PopTop()) g_stack.pop_back();  // its window is the process's to clear
+    if (!PopTop()) g_stack.pop_back();  // its window goes with the frame
+  g_runs.clear();
+}
+
+void ForgetDialogs() {
+  g_stack.clear();
   g_runs.clear();
 }
 

@@ -68,15 +68,12 @@ const std::string &FrameCommandLine() {
 }
 
 void ForgetFrame() {
-  if (g_frame.installLibrary) FreeLibrary(g_frame.installLibrary);
-  if (g_frame.window) DestroyWindow(g_frame.window);
-  if (g_frame.up) UnregisterClassA(kFrameClass, g_frame.instance);
-  if (g_frame.bitmap) DeleteObject(g_frame.bitmap);
-  if (g_frame.mutex) CloseHandle(g_frame.mutex);  // the next setup may start
   g_frame = Frame();
 }
 
 void ResetToolkit() {
+  // Only what the toolkit holds is dropped: the windows, handles and modules of the ended
+  // process are gone with it.
   ForgetDialogs();
   ForgetInf();
   ForgetSymbols();
@@ -172,7 +169,12 @@ BOOL WINAPI FRestoreCursor(HCURSOR hcurPrev) {
 }
 
 void WINAPI TerminateFrame(void) {
-  ForgetDialogs();
+  RemoveDialogs();
+  if (g_frame.installLibrary) FreeLibrary(g_frame.installLibrary);
+  if (g_frame.window) DestroyWindow(g_frame.window);
+  if (g_frame.up) UnregisterClassA(kFrameClass, g_frame.instance);
+  if (g_frame.bitmap) DeleteObject(g_frame.bitmap);
+  if (g_frame.mutex) CloseHandle(g_frame.mutex);  // the next setup may start
   ForgetInf();
   ForgetSymbols();
   ForgetFrame();

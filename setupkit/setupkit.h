@@ -99,12 +99,14 @@ void RecordAnswer(const std::string &line);
 // Forgets the answers read so far (a new process).
 void ResetAnswers();
 
-// Forgets everything the toolkit holds (symbols, dialogs, setup file, frame and its lock), as the
+// Forgets everything the toolkit holds (symbols, dialogs, setup file, frame), as the
 // end of the process would. Run when a machine is opened, so that each test starts afresh.
 void ResetToolkit();
 void ForgetSymbols();
 void ForgetInf();
 void ForgetDialogs();
+// Takes every dialog off the stack, destroying the windows of modeless ones (the frame ends).
+void RemoveDialogs();
 void ForgetFrame();
 
 }  // namespace setupkit

@@ -16,6 +16,7 @@ namespace {
 
 const size_t kWidth = 68;
 bool g_statusShown = false;
+std::string g_status;  // the status line last written, until something else is written
 
 // Unicode of the 1252 bytes 0x80-0x9F (0: not assigned); 0xA0-0xFF are the same code points.
 const char16_t k1252High[32] = {
@@ -159,7 +160,9 @@ bool ConsoleReadLine(const std::string &prompt, std::string *line) {
 }
 
 void ConsoleStatus(const std::string &text) {
+  if (text == g_status) return;  // already on the screen
   ConsoleClearStatus();
+  g_status = text;
   std::printf("%s", Join(Glyphs(text), 0, std::string::npos).c_str());
   std::fflush(stdout);
   g_statusShown = isatty(STDOUT_FILENO);
@@ -167,6 +170,7 @@ void ConsoleStatus(const std::string &text) {
 }
 
 void ConsoleClearStatus() {
+  g_status.clear();
   if (!g_statusShown) return;
   std::printf("\r\033[K");
   std::fflush(stdout);

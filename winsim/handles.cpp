@@ -29,6 +29,11 @@ std::shared_ptr<void> KernelObject(HANDLE handle, const std::string &kind) {
   return it->second.object;
 }
 
+void CloseKernelHandlesOf(const std::string &kind) {
+  for (auto it = Table().begin(); it != Table().end();)
+    it = it->second.kind == kind ? Table().erase(it) : std::next(it);
+}
+
 bool CloseKernelHandle(HANDLE handle) {
   return Table().erase(reinterpret_cast<uintptr_t>(handle)) != 0;
 }

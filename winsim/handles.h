@@ -14,6 +14,8 @@ HANDLE NewKernelHandle(const std::string &kind, std::shared_ptr<void> object);
 // The object behind an open handle of that kind, or null.
 std::shared_ptr<void> KernelObject(HANDLE handle, const std::string &kind);
 bool CloseKernelHandle(HANDLE handle);
+// Closes every open handle of that kind (the process that held them has ended).
+void CloseKernelHandlesOf(const std::string &kind);
 size_t OpenKernelHandleCount();
 // Whether the handle is an open file of the harness (kernel32_file_io.cpp).
 bool IsHarnessHandle(HANDLE handle);  // for tests: handles that were never closed

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "winsim/handles.h"
+#include "winsim/host_files.h"
 #include "winsim/machine.h"
 
 namespace winsim {
@@ -33,26 +34,6 @@ struct OpenFile {
   }
 };
 
-DWORD ErrorOfErrno(int e) {
-  switch (e) {
-    case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_FILE_EXISTS;
-    case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-      return ERROR_FILENAME_EXCED_RANGE;
-    case EROFS:
-      return ERROR_WRITE_PROTECT;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
-}
-
 std::shared_ptr<OpenFile> FileOf(HANDLE handle) {
   return std::static_pointer_cast<OpenFile>(KernelObject(handle, kFileKind));
 }
@@ -60,17 +41,6 @@ std::shared_ptr<OpenFile> FileOf(HANDLE handle) {
 // The injected fault of a call on an open file, unless the file is the harness's.
 DWORD FileFault(const char *function, const std::shared_ptr<OpenFile> &file) {
   return file && file->harness ? 0 : Fault(function);
-}
-
-FILETIME FileTimeOf(const struct timespec &ts) {
-  int64_t seconds = static_cast<int64_t>(ts.tv_sec) + 11644473600LL;  // since 1601
-  uint64_t ticks = seconds < 0 ? 0
-                               : static_cast<uint64_t>(seconds) * 10000000ULL +
-                                     static_cast<uint64_t>(ts.tv_nsec) / 100;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(ticks);
-  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return ft;
 }
 
 struct timespec TimespecOf(const FILETIME &ft) {

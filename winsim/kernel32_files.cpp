@@ -21,15 +21,10 @@
 #include <vector>
 
 #include "winsim/handles.h"
+#include "winsim/host_files.h"
 #include "winsim/machine.h"
 
 namespace winsim {
-namespace {
-
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingRenames[] = "PendingFileRenameOperations";
-const char kFindKind[] = "find";
-const char kCopyPrefix[] = ".winsim-copy-";  // a copy in progress, never listed
 
 DWORD ErrorOfErrno(int e) {
   switch (e) {
@@ -57,6 +52,25 @@ DWORD ErrorOfErrno(int e) {
       return ERROR_ACCESS_DENIED;
   }
 }
+
+FILETIME FileTimeOf(const struct timespec &ts) {
+  // 100-nanosecond intervals since 1 January 1601.
+  int64_t seconds = static_cast<int64_t>(ts.tv_sec) + 11644473600LL;
+  uint64_t ticks = seconds < 0 ? 0
+                               : static_cast<uint64_t>(seconds) * 10000000ULL +
+                                     static_cast<uint64_t>(ts.tv_nsec) / 100;
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
+
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
+const char kFindKind[] = "find";
+const char kCopyPrefix[] = ".winsim-copy-";  // a copy in progress, never listed
 
 // A Windows path as the image sees it.
 struct Place {
@@ -107,18 +121,6 @@ DWORD AttributesOf(const struct stat &st) {
   if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
   if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-}
-
-FILETIME FileTimeOf(const struct timespec &ts) {
-  // 100-nanosecond intervals since 1 January 1601.
-  int64_t seconds = static_cast<int64_t>(ts.tv_sec) + 11644473600LL;
-  uint64_t ticks = seconds < 0 ? 0
-                               : static_cast<uint64_t>(seconds) * 10000000ULL +
-                                     static_cast<uint64_t>(ts.tv_nsec) / 100;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(ticks);
-  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return ft;
 }
 
 // A directory that holds a loaded file cannot be renamed, as on NT.

@@ -20,6 +20,12 @@ namespace {
 
 const char kKind[] = "mutex";
 
+// A new machine is a new process: the mutexes of the last one are closed, as its end closes them.
+void CloseMutexes() {
+  winsim::CloseKernelHandlesOf(kKind);
+}
+[[maybe_unused]] const bool g_hooked = (winsim::AddOpenHook(&CloseMutexes), true);
+
 struct Mutex {
   int fd = -1;
   int owned = 0;  // how often the process has taken it and not released it

@@ -22,12 +22,15 @@ struct TerminalRun {
   std::string recording;  // what WINSIM_RECORD received
 };
 
-// Runs the dialogs with `typed` as everything the person types.
-TerminalRun Type(const std::string &typed, const std::vector<std::string> &steps) {
+// Runs the dialogs with `typed` as everything the person types; the recording file holds
+// `earlierRecording` before the run.
+TerminalRun Type(const std::string &typed, const std::vector<std::string> &steps,
+                 const std::string &earlierRecording = "") {
   TestImage image;
   std::string outPath = image.HostPath("out.txt");
   std::string transcript = image.HostPath("transcript.txt");
   std::string recording = image.HostPath("recording.txt");
+  if (!earlierRecording.empty()) image.WriteFile("recording.txt", earlierRecording);
   int in[2];
   if (pipe(in) != 0) return {};
   pid_t pid = fork();
@@ -119,7 +122,8 @@ TEST(Terminal, ARecordedRunReplaysUnattendedToTheSameTranscript) {
   const std::vector<std::string> steps = {"100",  "800", "EditTextIn=D:\\I386", "1100", "200",
                                           "5100", "pop"};
   // Help and back (Enter closes it), the second option, a new path and Back, then Exit Setup.
-  TerminalRun typed = Type("h\n\nc\n2\nc\nE:\\X\nb\nx\n", steps);
+  // What an earlier run recorded in the file is replaced.
+  TerminalRun typed = Type("h\n\nc\n2\nc\nE:\\X\nb\nx\n", steps, "100 EXIT\n");
   ASSERT_EQ(typed.status, 0);
   EXPECT_EQ(typed.recording,
             "900 CONTINUE\n100 CONTINUE\n800 CONTINUE button=2\n1100 BACK text=E:\\X\n"

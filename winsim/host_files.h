@@ -1,0 +1,19 @@
+// What the file areas of the stand-in share about the host files behind the image
+// (kernel32_files.cpp).
+#ifndef WINSIM_HOST_FILES_H
+#define WINSIM_HOST_FILES_H
+
+#include <windows.h>
+
+#include <ctime>
+
+namespace winsim {
+
+// The Win32 error that Windows gives where the host failed with this errno.
+DWORD ErrorOfErrno(int e);
+// A host time as a FILETIME: 100-nanosecond intervals since 1 January 1601.
+FILETIME FileTimeOf(const struct timespec &ts);
+
+}  // namespace winsim
+
+#endif

@@ -21,6 +21,7 @@ SMALL = {  # 3 x 5
     ' ': ["...", "...", "...", "...", "..."],
 }
 WIDTH, HEIGHT = 72, 26
+SCALE = 3  # each dot of the design is SCALE x SCALE pixels, a size that reads on a 1024 x 768 screen
 
 
 def draw(pixels, font, text, top, yscale):
@@ -41,16 +42,17 @@ def main():
     for x in range(6, WIDTH - 6):
         pixels[17][x] = 1
     draw(pixels, SMALL, "NETWORK PRINTING", 20, 1)
-    stride = (WIDTH + 31) // 32 * 4
+    width, height = WIDTH * SCALE, HEIGHT * SCALE
+    stride = (width + 31) // 32 * 4
     rows = b""
-    for y in reversed(range(HEIGHT)):  # bottom-up
+    for y in reversed(range(height)):  # bottom-up
         row = bytearray(stride)
-        for x in range(WIDTH):
-            if not pixels[y][x]:  # index 1 is white, 0 black
+        for x in range(width):
+            if not pixels[y // SCALE][x // SCALE]:  # index 1 is white, 0 black
                 row[x // 8] |= 0x80 >> (x % 8)
         rows += bytes(row)
     palette = bytes([0, 0, 0, 0, 255, 255, 255, 0])
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 1, 0, len(rows), 2835, 2835, 2, 2)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 1, 0, len(rows), 2835, 2835, 2, 2)
     offset = 14 + len(info) + len(palette)
     header = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset)
     with open("dialogs/frame.bmp", "wb") as f:

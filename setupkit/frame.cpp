@@ -27,6 +27,7 @@ struct Frame {
   HWND window = NULL;
   HWND backdrop = NULL;  // the static control that shows the bitmap
   HBITMAP bitmap = NULL;
+  HBRUSH ground = NULL;  // the frame's colour, behind the bitmap too
   std::string commandLine;
   bool install = false;
   HMODULE installLibrary = NULL;   // the dialog library, loaded for the installation's dialogs
@@ -34,6 +35,9 @@ struct Frame {
 };
 
 Frame g_frame;
+
+// The setup's screen: white on dark blue, as setup programs of the time looked.
+const COLORREF kGround = RGB(0, 0, 128), kInk = RGB(255, 255, 255);
 
 LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -46,6 +50,14 @@ LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       break;
     case WM_CLOSE:
       return 0;  // the setup ends through its own dialogs, never by closing the frame
+    case WM_CTLCOLORSTATIC:
+      // The bitmap has two colours: its ink is drawn white and its ground in the frame's colour.
+      if (reinterpret_cast<HWND>(lParam) == g_frame.backdrop && g_frame.ground) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), kInk);
+        SetBkColor(reinterpret_cast<HDC>(wParam), kGround);
+        return reinterpret_cast<LRESULT>(g_frame.ground);
+      }
+      break;
     default:
       break;
   }
@@ -102,6 +114,7 @@ int WINAPI InitializeFrame(LPSTR szCmdLine) {
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
   wc.lpszClassName = kFrameClass;
+  wc.hbrBackground = CreateSolidBrush(kGround);
   HWND window = NULL, backdrop = NULL;
   if (RegisterClassA(&wc)) {
     window = CreateWindowA(kFrameClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -115,9 +128,11 @@ int WINAPI InitializeFrame(LPSTR szCmdLine) {
     }
   }
   if (!backdrop) {
+    if (wc.hbrBackground) DeleteObject(wc.hbrBackground);
     CloseHandle(mutex);
     return 0;
   }
+  g_frame.ground = wc.hbrBackground;
   if (wc.hCursor) SetCursor(wc.hCursor);
   g_frame.up = true;
   g_frame.mutex = mutex;
@@ -146,6 +161,11 @@ BOOL WINAPI FSetBitmap(LPCSTR szDll, UINT idBitmap) {
   HBITMAP previous = reinterpret_cast<HBITMAP>(
       SendMessageA(g_frame.backdrop, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
   if (previous) DeleteObject(previous);
+  // The picture stands centred near the top of the screen.
+  BITMAP bm;
+  if (GetObjectA(bitmap, sizeof bm, &bm))
+    MoveWindow(g_frame.backdrop, (GetSystemMetrics(SM_CXSCREEN) - bm.bmWidth) / 2,
+               GetSystemMetrics(SM_CYSCREEN) / 10, bm.bmWidth, bm.bmHeight, TRUE);
   g_frame.bitmap = bitmap;
   return TRUE;
 }
@@ -174,6 +194,7 @@ void WINAPI TerminateFrame(void) {
   if (g_frame.window) DestroyWindow(g_frame.window);
   if (g_frame.up) UnregisterClassA(kFrameClass, g_frame.instance);
   if (g_frame.bitmap) DeleteObject(g_frame.bitmap);
+  if (g_frame.ground) DeleteObject(g_frame.ground);
   if (g_frame.mutex) CloseHandle(g_frame.mutex);  // the next setup may start
   ForgetInf();
   ForgetSymbols();

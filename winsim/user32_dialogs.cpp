@@ -28,6 +28,7 @@ namespace winsim {
 namespace {
 
 std::map<HBITMAP, std::string> g_bitmaps;  // GDI bitmaps: their DIBs
+std::map<HBRUSH, COLORREF> g_brushes;
 uintptr_t g_nextBitmap = 0x0E050010;
 int g_shownCounter = 0;
 
@@ -455,11 +456,21 @@ std::vector<std::string> BitmapLines(HBITMAP bitmap) {
   auto it = g_bitmaps.find(bitmap);
   std::vector<std::vector<bool>> rows;
   if (it == g_bitmaps.end() || !DecodeDib(it->second, &rows)) return {};
+  // A picture wider than the terminal is shown at a fraction of its size: one dot for each
+  // square of `scale` pixels, taken at its middle.
+  const size_t kColumns = 76;
+  size_t width = rows.empty() ? 0 : rows[0].size();
+  size_t scale = width > kColumns ? (width + kColumns - 1) / kColumns : 1;
+  std::vector<std::vector<bool>> dots;
+  for (size_t y = scale / 2; y < rows.size(); y += scale) {
+    dots.emplace_back();
+    for (size_t x = scale / 2; x < width; x += scale) dots.back().push_back(rows[y][x]);
+  }
   std::vector<std::string> lines;
-  for (size_t y = 0; y < rows.size(); y += 2) {
+  for (size_t y = 0; y < dots.size(); y += 2) {
     std::string line;
-    for (size_t x = 0; x < rows[y].size(); ++x) {
-      bool top = rows[y][x], bottom = y + 1 < rows.size() && rows[y + 1][x];
+    for (size_t x = 0; x < dots[y].size(); ++x) {
+      bool top = dots[y][x], bottom = y + 1 < dots.size() && dots[y + 1][x];
       line += top && bottom ? "\u2588" : top ? "\u2580" : bottom ? "\u2584" : " ";
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -563,7 +574,44 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName) {
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
-  return winsim::g_bitmaps.erase(reinterpret_cast<HBITMAP>(ho)) ? TRUE : FALSE;
+  return winsim::g_bitmaps.erase(reinterpret_cast<HBITMAP>(ho)) ||
+                 winsim::g_brushes.erase(reinterpret_cast<HBRUSH>(ho))
+             ? TRUE
+             : FALSE;
+}
+
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
+  auto it = winsim::g_bitmaps.find(reinterpret_cast<HBITMAP>(h));
+  std::vector<std::vector<bool>> rows;
+  if (it == winsim::g_bitmaps.end() || !winsim::DecodeDib(it->second, &rows)) return 0;
+  if (!pv) return sizeof(BITMAP);
+  if (c < static_cast<int>(sizeof(BITMAP))) return 0;
+  BITMAP bm = {};
+  bm.bmWidth = rows.empty() ? 0 : static_cast<LONG>(rows[0].size());
+  bm.bmHeight = static_cast<LONG>(rows.size());
+  bm.bmWidthBytes = (bm.bmWidth + 15) / 16 * 2;  // a monochrome bitmap's rows, in words
+  bm.bmPlanes = 1;
+  bm.bmBitsPixel = 1;
+  *static_cast<BITMAP *>(pv) = bm;
+  return sizeof(BITMAP);
+}
+
+// Colours matter only on a screen; the terminal draws in its own. A brush is a handle that
+// DeleteObject takes back.
+HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+  HBRUSH brush = reinterpret_cast<HBRUSH>(winsim::g_nextBitmap += 4);
+  winsim::g_brushes[brush] = color;
+  return brush;
+}
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
+  (void)hdc, (void)color;
+  return 0;  // black, the colour of a new device context
+}
+
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
+  (void)hdc, (void)color;
+  return RGB(255, 255, 255);  // white, the colour of a new device context
 }
 
 }  // extern "C"

@@ -684,6 +684,14 @@ UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
   return item ? static_cast<UINT>(SendMessageA(item, BM_GETCHECK, 0, 0)) : 0;
 }
 
+BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
+  (void)bRepaint;
+  Window *w = FindWindowRecord(hWnd);
+  if (!w) return FALSE;
+  w->x = X, w->y = Y, w->cx = nWidth, w->cy = nHeight;
+  return TRUE;
+}
+
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
   Window *w = FindWindowRecord(hWnd);
   if (!w) return FALSE;

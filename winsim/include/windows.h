@@ -526,6 +526,7 @@ typedef struct tagCREATESTRUCTA {
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
 #define SS_BITMAP 0x0000000EL
+#define SS_CENTERIMAGE 0x00000200L
 #define SS_TYPEMASK 0x0000001FL
 #define ES_LEFT 0x0000L
 #define ES_AUTOHSCROLL 0x0080L
@@ -611,6 +612,27 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName);
 BOOL WINAPI DeleteObject(HGDIOBJ ho);
+
+/* ---- gdi32: colours ---------------------------------------------------------------------- */
+typedef DWORD COLORREF;
+#define RGB(r, g, b) \
+  ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define WM_CTLCOLORSTATIC 0x0138
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+typedef struct tagBITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+} BITMAP, *PBITMAP, *LPBITMAP;
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
+BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
+
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
 
 /* ---- kernel32: synchronisation ---------------------------------------------------------- */

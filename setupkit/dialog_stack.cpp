@@ -147,9 +147,9 @@ bool FindProcedure(const char *library, const char *name, HMODULE *module, DLGPR
   return false;
 }
 
-// Runs a modal dialog; answers its keyword, or false when it did not come up.
-bool RunModal(HMODULE module, Run *run, std::string *keyword) {
-  INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(run->id), HwndFrame(), ToolkitDlgProc,
+// Runs a modal dialog over `owner`; answers its keyword, or false when it did not come up.
+bool RunModal(HMODULE module, Run *run, std::string *keyword, HWND owner) {
+  INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(run->id), owner, ToolkitDlgProc,
                                    reinterpret_cast<LPARAM>(run));
   if (result == -1) return false;
   *keyword = GetSymbol(SYM_DLGEVENT);
@@ -180,7 +180,8 @@ void ShowHelpOf(HWND dialog) {
   HMODULE module = NULL;
   if (!FindProcedure(help.library.c_str(), help.procedure.c_str(), &module, &run.procedure)) return;
   std::string keyword;
-  RunModal(module, &run, &keyword);
+  // Over the dialog that offers it, which comes back to the top when the help is closed.
+  RunModal(module, &run, &keyword, dialog);
   FreeLibrary(module);
 }
 
@@ -278,7 +279,7 @@ BOOL WINAPI FDoDialogExt(HWND hwndParent, LPCSTR szDll, UINT idDlg, LPCSTR szDlg
     g_stack.push_back(std::move(entry));
   }
   std::string keyword;
-  bool shown = RunModal(module, run.get(), &keyword);
+  bool shown = RunModal(module, run.get(), &keyword, hwndParent);
   FreeLibrary(module);
   if (!shown && !run->rerun) g_stack.pop_back();
   return shown ? TRUE : FALSE;

@@ -43,6 +43,7 @@ const std::pair<const char *, long> kWindowsNames[] = {
     {"BS_RADIOBUTTON", 4},
     {"BS_GROUPBOX", 7},
     {"BS_AUTORADIOBUTTON", 9},
+    {"BS_MULTILINE", 0x2000},
     {"SS_LEFT", 0},
     {"SS_CENTER", 1},
     {"SS_RIGHT", 2},

@@ -1,4 +1,4 @@
-// Inside the Setup Toolkit stand-in: what its parts share with each other and with the tests.
+// Inside the Setup Toolkit: what its parts share with each other and with the tests.
 // The system sees only toolkit/toolkit_services.h.
 #ifndef SETUPKIT_SETUPKIT_H
 #define SETUPKIT_SETUPKIT_H
@@ -21,9 +21,7 @@ const std::string &FrameCommandLine();
 
 // ---- symbols ----------------------------------------------------------------------------------
 
-// The dialog library's own access to symbols. It goes past the faults that machine.ini injects
-// for the setup's toolkit calls, so that a fault such as "FSetSymbolValue#3" counts the setup's
-// calls only.
+// The toolkit's own access to symbols, as texts.
 std::string GetSymbol(const std::string &name);
 void SetSymbol(const std::string &name, const std::string &value);
 // Makes the symbol a list holding these items (what FSetSymbolToListOfInfKeys builds).

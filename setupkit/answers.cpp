@@ -75,7 +75,13 @@ Answer ParseAnswer(const std::string &text, int lineNo, bool *isAnswer) {
     std::string option = word();
     if (option.compare(0, 7, "button=") == 0) {
       std::string digits = option.substr(7);
-      if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+      // Buttons count from 1; a number past what 32 bits hold names no button either.
+      size_t first = digits.find_first_not_of('0');
+      bool number = !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+      bool inRange = number && first != std::string::npos &&
+                     (digits.size() - first < 10 || (digits.size() - first == 10 &&
+                                                     digits.compare(first, 10, "4294967295") <= 0));
+      if (!inRange)
         AnswerFileFault(Where(lineNo) + ": button= takes the number of a radio button, not '" +
                         digits + "'");
       a.hasButton = true;

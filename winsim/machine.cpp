@@ -82,7 +82,15 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
   std::string text;
   if (!ReadHostFile(JoinHost(m.dir, "machine.ini"), &text))
     return fail(0, "cannot be read: " + std::string(std::strerror(errno)));
-  int line = 0;
+  // A file with carriage returns alone would read as one long line: a file written wrongly,
+  // told here rather than by a misleading failure later.
+  int line = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))
+      return fail(line, "a line ends with a carriage return alone; lines end with a line feed");
+    if (text[i] == '\n') ++line;
+  }
+  line = 0;
   std::string message;
   if (!m.ini.Parse(text, true, &line, &message)) return fail(line, message);
 

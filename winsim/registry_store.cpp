@@ -221,6 +221,9 @@ bool Reader::ReadKeyLine(const std::string &raw, const std::string &content) {
   std::string path = t.substr(1, t.size() - 2);
   if (!path.empty() && path[0] == '-')
     return Fail(line_, "a key deletion ([-key]) has no place in the registry file");
+  // Windows key names cannot hold a NUL: the key would be unreachable by any call.
+  if (path.find('\0') != std::string::npos)
+    return Fail(line_, "the key path holds a NUL character");
   RegHive hive;
   std::vector<std::string> parts;
   if (!SplitRegistryPath(path, &hive, &parts)) {

@@ -209,6 +209,8 @@ TEST(AnswerScript, LinesThatAreNoAnswersStopTheRun) {
       {"100\n", "line 1: the answer for dialog 100 gives no keyword"},
       {"100 # CONTINUE\n", "gives no keyword"},
       {"800 CONTINUE button=two\n", "button= takes the number of a radio button"},
+      {"800 CONTINUE button=0\n", "button= takes the number of a radio button, not '0'"},
+      {"800 CONTINUE button=4294967297\n", "button= takes the number of a radio button"},
       {"800 CONTINUE choice=2\n", "'choice=2' is neither"},
   };
   for (const auto &c : cases) {

@@ -147,6 +147,7 @@ TEST(MachineImage, RefusesMalformedMachineIniNamingLineAndFault) {
       {"[deny]\nfile = C:\\x\n", 2, "[deny]"},
       {"[faults]\nDeleteFileA = none\n", 2, "error number"},
       {"[faults]\nDeleteFileA#0 = 5\n", 2, "counts from 1"},
+      {"[system]\nversion = 3.50.807\r[drives]\rC = drive_c\r", 2, "carriage return alone"},
   };
   for (const BadIni &c : cases) {
     TestImage image(c.text);

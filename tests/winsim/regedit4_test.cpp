@@ -260,6 +260,12 @@ TEST(Regedit4, MalformedFilesAreRefusedWithTheirLine) {
     EXPECT_NE(error.Text().find("system.reg:" + std::to_string(c.line) + ": "), std::string::npos)
         << error.Text();
   }
+  TestImage image("", "placeholder");
+  image.WriteFile("system.reg", std::string("REGEDIT4\r\n[HKEY_USERS\\A\0B]\r\n", 28));
+  winsim::ImageError error;
+  EXPECT_FALSE(image.TryOpen(&error));
+  EXPECT_NE(error.Text().find("system.reg:2: the key path holds a NUL"), std::string::npos)
+      << error.Text();
 }
 
 TEST(Regedit4, TheProgramStopsBeforeWinMainOnAMalformedRegistry) {

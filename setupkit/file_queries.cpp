@@ -263,14 +263,9 @@ int WINAPI CbGetEnvVariableValue(LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
 int WINAPI CbFindTargetOnEnvVar(LPCSTR szFile, LPCSTR szEnvVar, LPSTR szBuf, int cbBuf) {
   if (!szFile || !*szFile) return 0;
   // The variable's directories without the blanks around them, which a person may have typed.
-  std::string value = EnvValue(szEnvVar), list;
-  for (size_t from = 0; from <= value.size();) {
-    size_t semi = value.find(';', from);
-    if (semi == std::string::npos) semi = value.size();
-    std::string dir = setupkit::TrimLine(value.substr(from, semi - from));
-    if (!dir.empty()) list += (list.empty() ? "" : ";") + dir;
-    from = semi + 1;
-  }
+  std::string list;
+  for (const std::string &dir : setupkit::SplitDirectoryList(EnvValue(szEnvVar)))
+    list += (list.empty() ? "" : ";") + dir;
   if (list.empty()) return 0;
   char found[MAX_PATH];
   LPSTR name = nullptr;

@@ -237,14 +237,7 @@ int WINAPI WFindFileUsingFileOpen(LPCSTR szFile, LPSTR szBuf, int cbBuf) {
     std::vector<char> path(32768);
     n = GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
     std::string value = n > 0 && n < path.size() ? std::string(path.data(), n) : "";
-    size_t from = 0;
-    while (from <= value.size()) {
-      size_t semi = value.find(';', from);
-      if (semi == std::string::npos) semi = value.size();
-      std::string entry = TrimLine(value.substr(from, semi - from));
-      if (!entry.empty()) dirs.push_back(entry);
-      from = semi + 1;
-    }
+    for (const std::string &entry : SplitDirectoryList(value)) dirs.push_back(entry);
     for (const std::string &dir : dirs) {
       found = ExistingFile(JoinPath(dir, name));
       if (!found.empty()) break;

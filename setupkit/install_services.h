@@ -57,6 +57,9 @@ bool EqualNoCase(const std::string &a, const std::string &b);
 std::string Upper(const std::string &text);
 // Without the blanks and tabs at either end, nor a carriage return at its end.
 std::string TrimLine(const std::string &text);
+// The entries of a list of directories such as PATH: split at ';', each trimmed (TrimLine), the
+// empty ones left out.
+std::vector<std::string> SplitDirectoryList(const std::string &list);
 // Whether the text is a plain file name: not empty, no separator, drive, wildcard or control
 // character, not "." or "..". Double-byte characters of the machine's code page are stepped
 // over whole.

@@ -247,6 +247,18 @@ std::string TrimLine(const std::string &text) {
   return text.substr(b, e - b);
 }
 
+std::vector<std::string> SplitDirectoryList(const std::string &list) {
+  std::vector<std::string> dirs;
+  for (size_t from = 0; from <= list.size();) {
+    size_t semi = list.find(';', from);
+    if (semi == std::string::npos) semi = list.size();
+    std::string dir = TrimLine(list.substr(from, semi - from));
+    if (!dir.empty()) dirs.push_back(dir);
+    from = semi + 1;
+  }
+  return dirs;
+}
+
 bool PlainFileName(const std::string &name) {
   if (name.empty() || name.size() > kMaxName) return false;
   bool onlyDotsAndBlanks = true;

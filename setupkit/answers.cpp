@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
 
 namespace setupkit {
@@ -105,20 +106,6 @@ std::string AnswersPath() {
   return Variable("WINSIM_ANSWERS");
 }
 
-bool ReadWholeFile(const std::string &path, std::string *content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  content->clear();
-  char buffer[4096];
-  DWORD got = 0;
-  BOOL ok;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, NULL)) && got > 0)
-    content->append(buffer, got);
-  CloseHandle(file);
-  return ok != FALSE;
-}
-
 void Load() {
   const std::string path = AnswersPath();
   if (g_file.loaded && g_file.path == path) return;
@@ -126,7 +113,9 @@ void Load() {
   g_file.loaded = true;
   g_file.path = path;
   std::string content;
-  if (!ReadWholeFile(path, &content)) AnswerFileFault("answer file " + path + ": cannot be read");
+  DWORD error = 0;
+  if (!ReadMachineFile(path, &content, &error))
+    AnswerFileFault("answer file " + path + ": cannot be read");
   int lineNo = 0;
   for (size_t pos = 0; pos < content.size();) {
     size_t nl = content.find('\n', pos);
@@ -154,15 +143,8 @@ void RecordAnswer(const std::string &line) {
   std::string path = Variable("WINSIM_RECORD");
   if (path.empty()) return;
   // A run's recording replaces whatever an earlier run left in the file.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                            g_recording ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) return;
-  g_recording = true;
-  std::string text = line + "\n";
-  DWORD written = 0;
-  if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
-  CloseHandle(file);
+  DWORD error = 0;
+  if (WriteMachineFile(path, line + "\n", g_recording, &error)) g_recording = true;
 }
 
 void AnswerFileFault(const std::string &message) {

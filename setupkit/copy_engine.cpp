@@ -22,6 +22,7 @@
 #include "dialogs/library_ids.h"
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
+#include "toolkit/dialog_library.h"
 #include "toolkit/toolkit_services.h"
 
 namespace setupkit {
@@ -33,8 +34,6 @@ std::string g_restartDir;
 std::vector<std::string> g_restartList;
 
 // ---- the gauge and the billboards ------------------------------------------------------------
-
-const char kDialogLibrary[] = "mscuistf.dll";
 
 HMODULE g_library = nullptr;  // the dialog library while the gauge or a billboard is up
 HWND g_gauge = nullptr;
@@ -68,7 +67,7 @@ void ShowGauge(unsigned percent, const std::string &file) {
   g_percent = percent;
   if (SilentMode()) return;
   if (!g_gauge) {
-    if (!g_library) g_library = LoadLibraryA(kDialogLibrary);
+    if (!g_library) g_library = LoadLibraryA(DIALOG_LIBRARY);
     if (!g_library) return;
     g_gauge = CreateDialogParamA(g_library, MAKEINTRESOURCEA(DLG_COPY_GAUGE), HwndFrame(),
                                  CopyGaugeProc, 0);

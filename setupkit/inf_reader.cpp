@@ -258,7 +258,7 @@ using namespace setupkit;
 extern "C" {
 
 BOOL WINAPI FOpenInf(LPCSTR szFile, BOOL fCheck, BOOL fCheckSyms) {
-  (void)fCheck;  // the symbol and syntax checks of the real toolkit are always on here
+  (void)fCheck;  // the syntax and symbol checks are always made
   (void)fCheckSyms;
   g_infOpen = false;
   g_inf = InfFile();

@@ -1,5 +1,5 @@
 // The transcript's quoting of texts: in double quotes, with backslash, quote and line break
-// escaped. Shared by the toolkit's and the stand-in's writers of the one transcript.
+// escaped. Shared by the two writers of the one transcript: the toolkit and winsim.
 #ifndef SETUPKIT_TRANSCRIPT_TEXT_H
 #define SETUPKIT_TRANSCRIPT_TEXT_H
 

@@ -31,9 +31,10 @@ int copyRegValues(HKEY hSource, HKEY hTarget) {
   LONG lResult;
   BOOL fFailed = FALSE;
 
-  if (!STATUS_CODE_SUCCEEDED(queryValueInfo(hSource, &cValues, &cchMaxName, &cbMaxData)) ||
-      cValues == 0)
-    return STATUS_CODE_SUCCESS;
+  /* A source whose values cannot be counted has not been copied: its key must stay. */
+  if (!STATUS_CODE_SUCCEEDED(queryValueInfo(hSource, &cValues, &cchMaxName, &cbMaxData)))
+    return STATUS_CODE_FAILURE;
+  if (cValues == 0) return STATUS_CODE_SUCCESS;
 
   lpName = (LPSTR)LocalAlloc(LPTR, cchMaxName + 1);
   lpData = (LPBYTE)LocalAlloc(LPTR, cbMaxData + 1);
@@ -71,7 +72,10 @@ int copyRegTree(HKEY hSource, HKEY hTarget) {
   HKEY hSourceChild, hTargetChild;
   BOOL fFailed = FALSE;
 
-  if (STATUS_CODE_SUCCEEDED(querySubKeyInfo(hSource, &cSubKeys, &cchMaxName)) && cSubKeys != 0) {
+  /* Subkeys that cannot be counted cannot be told copied, so the copy has failed. */
+  if (!STATUS_CODE_SUCCEEDED(querySubKeyInfo(hSource, &cSubKeys, &cchMaxName)))
+    fFailed = TRUE;
+  else if (cSubKeys != 0) {
     lpName = (LPSTR)LocalAlloc(LPTR, cchMaxName + 1);
     if (lpName == NULL) fFailed = TRUE;
     for (i = 0; lpName != NULL && i < cSubKeys; i++) {

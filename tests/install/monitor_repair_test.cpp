@@ -195,6 +195,39 @@ TEST_F(Repair, EveryReturnLeavesThePrivilegesDisabledAndNamesTheCause) {
   }
 }
 
+TEST_F(Repair, AFailedCallAnywhereInTheMergeLosesNoSetting) {
+  const std::string old = "Norvale Port";
+  const std::string monitors =
+      Key(old, Driver("zelpsmon.dll")) +
+      Key(old + "\\Ports\\ZEL1",
+          "\"Address\"=\"10.0.0.7\"\r\n\"Queue\"=\"Sales\"\r\n\"Timeout\"=dword:0000003c\r\n");
+  // The port's settings, as dump lines, and where they live. (The target's own "driver" value
+  // stands for the old one.)
+  const std::vector<std::pair<std::string, std::string>> settings = {
+      {"\\Ports\\ZEL1", "  Address=10.0.0.7\n"},
+      {"\\Ports\\ZEL1", "  Queue=Sales\n"},
+      {"\\Ports\\ZEL1", "  Timeout=4:3c000000\n"},
+  };
+  for (const char *function :
+       {"RegQueryInfoKeyA", "RegEnumKeyExA", "RegOpenKeyExA", "RegCreateKeyExA", "RegEnumValueA",
+        "RegQueryValueExA", "RegSetValueExA", "RegDeleteKeyA"}) {
+    for (int call = 1; call <= 10; call++) {
+      const std::string fault = std::string(function) + "#" + std::to_string(call) + " = 1009";
+      SCOPED_TRACE(fault);
+      OpenWith(monitors, "[faults]\n" + fault + "\n");
+      Fix();
+      ExpectCleanReturn();
+      for (const auto &setting : settings) {
+        const std::string kept = OnDisk(kMonitorsPath + "\\" + old + setting.first);
+        const std::string moved = OnDisk(kMonitorsPath + "\\" MONITOR_NAME + setting.first);
+        EXPECT_TRUE(kept.find(setting.second) != std::string::npos ||
+                    moved.find(setting.second) != std::string::npos)
+            << setting.first << setting.second;
+      }
+    }
+  }
+}
+
 // ---- Tree operations -------------------------------------------------------------------------
 
 TEST_F(Repair, DeleteRegTreeRemovesWhatItCanAndReportsAKeyThatStays) {

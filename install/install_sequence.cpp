@@ -32,7 +32,6 @@ static const char szInstall[] = "Install";
 /* A path in a directory of the setup state (at most 511 characters) with a file name of at most
  * 63, or a Program Manager command made of one; wsprintfA never writes more than this. */
 #define CB_FILE_PATH 1024
-#define CB_MESSAGE 256
 
 /* The Program Manager arguments, passed to the toolkit as they are. */
 #define PROGMAN_NO_PATH NULL
@@ -145,7 +144,6 @@ void Install(void) {
   char szDriverName[CB_PPD_NAME]; /* the record's driver name */
   char szDataFile[CB_PPD_NAME];   /* the record's data file */
   char szPPDName[CB_PPD_NAME];
-  char szMessage[CB_MESSAGE];
   LPSTR *ppszUpdatePPD;
   LPSTR *ppszUpdateDriver;
   LPVOID pDependents = NULL;
@@ -256,8 +254,7 @@ void Install(void) {
       ppszUpdateDriver[i] = copyName(szDriverName);
       continue;
     }
-    wsprintfA(szMessage, "AddPrinterDriver (%s)failed\nerror = %d", szDriverName, (int)dwError);
-    MessageBoxA(NULL, szMessage, szInstall, MB_OK);
+    reportDriverNotAdded(szInstall, szDriverName, dwError);
     if (fDaytona) deleteIn(szDriverDir, szPPDName);
   }
 

@@ -49,33 +49,66 @@ static PRINTER_INFO_2 *getPrinterList(DWORD *pcPrinters) {
   return pList;
 }
 
-/*
- * Puts each printer of the list whose driver name is not emptied onto the driver pszDriver and
- * sends it the command; the list keeps the printer's own driver name. A printer that does not
- * open is left as it is.
- */
-static void movePrinters(PRINTER_INFO_2 *pList, DWORD cPrinters, LPSTR pszDriver, DWORD Command) {
-  DWORD i;
-  LPSTR pszOwn;
-  HANDLE hPrinter;
+void reportDriverNotAdded(LPCSTR lpCaption, LPCSTR lpDriverName, DWORD dwError) {
+  char szMessage[512];
 
-  for (i = 0; i < cPrinters; i++) {
-    pszOwn = pList[i].pDriverName;
-    if (pszOwn == NULL || pszOwn[0] == '\0') continue;
-    if (!OpenPrinterA(pList[i].pPrinterName, &hPrinter, &printerDefaults)) continue;
-    pList[i].pDriverName = pszDriver;
-    SetPrinterA(hPrinter, 2, (LPBYTE)&pList[i], Command);
-    ClosePrinter(hPrinter);
-    pList[i].pDriverName = pszOwn;
+  wsprintfA(szMessage, "AddPrinterDriver (%.300s)failed\nerror = %d", lpDriverName, (int)dwError);
+  MessageBoxA(NULL, szMessage, lpCaption, MB_OK);
+}
+
+/*
+ * Puts the printer onto the driver pszDriver and sends it the command; the list keeps the
+ * printer's own driver name. Answers FALSE with the last-error value set when the printer did
+ * not open or the spooler refused.
+ */
+static BOOL setPrinterDriver(PRINTER_INFO_2 *pPrinter, LPSTR pszDriver, DWORD Command) {
+  LPSTR pszOwn = pPrinter->pDriverName;
+  HANDLE hPrinter;
+  BOOL fDone;
+  DWORD dwError;
+
+  if (!OpenPrinterA(pPrinter->pPrinterName, &hPrinter, &printerDefaults)) return FALSE;
+  pPrinter->pDriverName = pszDriver;
+  fDone = SetPrinterA(hPrinter, 2, (LPBYTE)pPrinter, Command);
+  dwError = GetLastError();
+  ClosePrinter(hPrinter);
+  pPrinter->pDriverName = pszOwn;
+  SetLastError(dwError);
+  return fDone;
+}
+
+/*
+ * The driver record of the printer's driver as installed, its files named by full path, in a
+ * block that the caller frees with LocalFree; NULL when it cannot be had.
+ */
+static DRIVER_INFO_2 *getInstalledDriver(PRINTER_INFO_2 *pPrinter, LPSTR pszEnvironment) {
+  HANDLE hPrinter;
+  DRIVER_INFO_2 *pDriver = NULL;
+  DWORD cbNeeded = 0;
+
+  if (!OpenPrinterA(pPrinter->pPrinterName, &hPrinter, &printerDefaults)) return NULL;
+  GetPrinterDriverA(hPrinter, pszEnvironment, 2, NULL, 0, &cbNeeded);
+  if (cbNeeded != 0) pDriver = (DRIVER_INFO_2 *)LocalAlloc(LPTR, cbNeeded);
+  if (pDriver != NULL &&
+      !GetPrinterDriverA(hPrinter, pszEnvironment, 2, (LPBYTE)pDriver, cbNeeded, &cbNeeded)) {
+    LocalFree(pDriver);
+    pDriver = NULL;
   }
+  ClosePrinter(hPrinter);
+  return pDriver;
 }
 
 void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDriverInfo) {
+  static const char szCaption[] = "updateDriverInUse";
   PRINTER_INFO_2 *pList;
   DWORD cPrinters = 0;
-  DWORD i;
+  DWORD i, dwError;
+  int nPass;
   LPSTR pszParking = NULL;
   LPSTR pszOwn;
+  LPBYTE pParked;
+  DRIVER_INFO_2 *pInstalled = NULL;
+  char szMessage[512];
 
   pList = getPrinterList(&cPrinters);
   if (pList == NULL) return;
@@ -99,23 +132,56 @@ void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDr
   }
 
   /* Every printer uses the driver: there is nowhere to park them, so it keeps its old files. */
-  if (pszParking == NULL) {
+  pParked = pszParking != NULL ? (LPBYTE)LocalAlloc(LPTR, cPrinters) : NULL;
+  if (pParked == NULL) {
+    if (pszParking != NULL) LocalFree(pszParking);
     LocalFree(pList);
     return;
   }
 
-  /* Park: pause each printer of the driver on the parking driver so the driver can go. */
-  movePrinters(pList, cPrinters, pszParking, PRINTER_CONTROL_PAUSE);
+  /*
+   * Park: pause each printer of the driver on the parking driver so the driver can go. The
+   * driver as installed is noted first, so that it can come back should the new files fail.
+   */
+  for (i = 0; i < cPrinters; i++) {
+    if (pList[i].pDriverName == NULL || pList[i].pDriverName[0] == '\0') continue;
+    if (pInstalled == NULL) pInstalled = getInstalledDriver(&pList[i], pDriverInfo->pEnvironment);
+    pParked[i] = (BYTE)setPrinterDriver(&pList[i], pszParking, PRINTER_CONTROL_PAUSE);
+  }
 
   DeletePrinterDriverA(NULL, pDriverInfo->pEnvironment, pszDriverName);
 
   pDriverInfo->pDataFile = pszPPDFile;
   pDriverInfo->pName = pszDriverName;
-  AddPrinterDriverA(NULL, 2, (LPBYTE)pDriverInfo);
+  if (!AddPrinterDriverA(NULL, 2, (LPBYTE)pDriverInfo)) {
+    dwError = GetLastError();
+    reportDriverNotAdded(szCaption, pszDriverName, dwError);
+    /* Still installed when the deletion was refused; otherwise it comes back with its old
+       files, so that its printers have a driver to return to. */
+    if (dwError != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED && pInstalled != NULL)
+      AddPrinterDriverA(NULL, 2, (LPBYTE)pInstalled);
+  }
 
-  /* Resume: back onto the re-installed driver, printing again. */
-  movePrinters(pList, cPrinters, pszDriverName, PRINTER_CONTROL_RESUME);
+  /*
+   * Back onto the driver, each printer as paused or printing as it was before. Parking is the
+   * setup's own doing, so a printer that does not come back at once is tried again after the
+   * others, and one that stays parked is named to the user.
+   */
+  for (nPass = 0; nPass < 2; nPass++)
+    for (i = 0; i < cPrinters; i++) {
+      if (!pParked[i]) continue;
+      if (setPrinterDriver(&pList[i], pszDriverName,
+                           (pList[i].Status & PRINTER_STATUS_PAUSED) ? 0 : PRINTER_CONTROL_RESUME))
+        pParked[i] = 0;
+      else if (nPass == 1) {
+        wsprintfA(szMessage, "Couldn't put printer %.200s back on driver %.200s, error = %d",
+                  pList[i].pPrinterName, pszDriverName, (int)GetLastError());
+        MessageBoxA(NULL, szMessage, szCaption, MB_OK);
+      }
+    }
 
+  if (pInstalled != NULL) LocalFree(pInstalled);
+  LocalFree(pParked);
   LocalFree(pszParking);
   LocalFree(pList);
 }

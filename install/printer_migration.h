@@ -14,10 +14,15 @@
  */
 extern const char *const driverRenameTable[][2];
 
+/* Tells the user that AddPrinterDriverA refused the driver, in a message box with the caption. */
+void reportDriverNotAdded(LPCSTR lpCaption, LPCSTR lpDriverName, DWORD dwError);
+
 /*
  * Re-installs the driver pszDriverName from pszPPDFile while printers still use it: parks them
  * paused on another installed driver, deletes and re-adds the driver, then moves them back and
- * resumes them. Leaves pDriverInfo's pName and pDataFile pointing at the two arguments.
+ * resumes them as paused or printing as they were. When the new files cannot be added the driver
+ * comes back with its old ones; a printer that cannot be put back is named to the user. Leaves
+ * pDriverInfo's pName and pDataFile pointing at the two arguments.
  */
 void updateDriverInUse(LPSTR pszPPDFile, LPSTR pszDriverName, DRIVER_INFO_2 *pDriverInfo);
 

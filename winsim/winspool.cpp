@@ -653,6 +653,64 @@ BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   return TRUE;
 }
 
+BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+                              DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!Reachable("GetPrinterDriverA")) return FALSE;
+  auto it = Handles().find(reinterpret_cast<uintptr_t>(hPrinter));
+  if (it == Handles().end()) return Fail(ERROR_INVALID_HANDLE);
+  if (Level != 1 && Level != 2) return Fail(ERROR_INVALID_LEVEL);
+  if (!pcbNeeded || (!pDriverInfo && cbBuf)) return Fail(ERROR_INVALID_PARAMETER);
+  const Environment *env = FindEnvironment(pEnvironment);
+  if (!env) return Fail(ERROR_INVALID_ENVIRONMENT);
+
+  // The printer's driver as registered in the environment, its files as full paths in the
+  // version directory they were installed into.
+  SpoolerAccount account;
+  std::vector<DriverEntry> entries = FindDriver(*env, PrinterDriverOf(it->second.printer));
+  if (entries.empty()) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+  const DriverEntry &entry = entries.front();
+  Key key;
+  std::string strings[5];  // name, environment, driver, data file, configuration file
+  strings[0] = entry.name;
+  strings[1] = env->name;
+  const char *files[3] = {"Driver", "Data File", "Configuration File"};
+  if (OpenKey(EnvironmentKey(*env) + "\\Drivers\\" + entry.versionKey + "\\" + entry.name, KEY_READ,
+              &key) != ERROR_SUCCESS)
+    return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+  DWORD version = ReadDword(key.Get(), "Version", 0);
+  std::string versionDir = DriverDirectory(*env) + "\\" + entry.versionKey.substr(8);
+  for (int i = 0; i < 3; ++i) {
+    std::string file;
+    ReadString(key.Get(), files[i], &file);
+    strings[2 + i] = versionDir + "\\" + file;
+  }
+
+  const size_t count = Level == 1 ? 1 : 5;
+  size_t needed = Level == 1 ? sizeof(DRIVER_INFO_1A) : sizeof(DRIVER_INFO_2A);
+  for (size_t i = 0; i < count; ++i) needed += strings[i].size() + 1;
+  *pcbNeeded = static_cast<DWORD>(needed);
+  if (cbBuf < needed) return Fail(ERROR_INSUFFICIENT_BUFFER);
+
+  // The record at the start of the buffer, its strings after it.
+  char *next = reinterpret_cast<char *>(pDriverInfo) +
+               (Level == 1 ? sizeof(DRIVER_INFO_1A) : sizeof(DRIVER_INFO_2A));
+  LPSTR pointers[5];
+  for (size_t i = 0; i < count; ++i) {
+    std::memcpy(next, strings[i].c_str(), strings[i].size() + 1);
+    pointers[i] = next;
+    next += strings[i].size() + 1;
+  }
+  if (Level == 1) {
+    DRIVER_INFO_1A info = {pointers[0]};
+    std::memcpy(pDriverInfo, &info, sizeof info);
+  } else {
+    DRIVER_INFO_2A info = {version,     pointers[0], pointers[1],
+                           pointers[2], pointers[3], pointers[4]};
+    std::memcpy(pDriverInfo, &info, sizeof info);
+  }
+  return TRUE;
+}
+
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   uint32_t fault = Fault("ClosePrinter");
   bool known = Handles().erase(reinterpret_cast<uintptr_t>(hPrinter)) != 0;

@@ -6,6 +6,7 @@
 #include <winspool.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -215,26 +216,69 @@ TEST(PrinterMigration, PrintersOfADriverInUseGoBackToItRunning) {
   EXPECT_EQ(record.info.pDataFile, ppd);
 }
 
-TEST(PrinterMigration, FailedReinstallLeavesThePrintersPausedOnTheParkingDriver) {
-  std::string machine = kCountingMachine;
-  machine += "AddPrinterDriverA = 5\n";
-  auto image = MakeSpoolerImage(
-      "driver \"Norvale PageRelay 12\"\n"
-      "driver \"Generic\"\n"
-      "driver \"Other\"\n"
-      "printer \"Accounts\" \"Generic\"\n"
-      "printer \"Billing\" \"Norvale PageRelay 12\"\n"
-      "printer \"Sales\" \"Other\"\n",
-      machine);
-  StageNewDriver(*image, "PR12.PPD");
-  image->Open();
-  Record record;
-  updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
-                    &record.info);
-  // The first printer on another driver lent its driver; the resume could not go back.
-  EXPECT_FALSE(DriverInstalled("Norvale PageRelay 12"));
-  EXPECT_EQ(LocalPrinters()["Billing"], On("Generic", PRINTER_STATUS_PAUSED));
-  EXPECT_EQ(LocalPrinters()["Sales"], On("Other"));
+TEST(PrinterMigration, WhateverFailsNoPrinterStaysParkedUntold) {
+  struct Case {
+    const char *fault;                  // [faults] lines
+    const char *dataFile;               // of the driver afterwards
+    std::string parked;                 // the printers left on the parking driver
+    std::vector<std::string> messages;  // msgbox lines, in order
+  };
+  const std::string added =
+      "msgbox \"updateDriverInUse\" \"AddPrinterDriver (Norvale PageRelay 12)failed\\nerror = ";
+  const std::string notBack =
+      "msgbox \"updateDriverInUse\" \"Couldn't put printer Accounts back on driver Norvale "
+      "PageRelay 12, error = ";
+  const std::string notBackSales =
+      "msgbox \"updateDriverInUse\" \"Couldn't put printer Sales back on driver Norvale PageRelay "
+      "12, error = ";
+  for (const Case &c : std::vector<Case>{
+           {"", "PR12.PPD", "", {}},
+           // The new files fail: the driver comes back with its old ones.
+           {"AddPrinterDriverA#1 = 8", "OLD12.PPD", "", {added + "8\""}},
+           {"DeletePrinterDriverA#1 = 5", "OLD12.PPD", "", {added + "1795\""}},
+           // Parked and not put back at once: tried again after the others.
+           {"OpenPrinterA#4 = 5", "PR12.PPD", "", {}},
+           {"SetPrinterA#3 = 8", "PR12.PPD", "", {}},
+           // Not parked at all: the driver stays in use and keeps its old files.
+           {"SetPrinterA#1 = 8", "OLD12.PPD", "", {added + "1795\""}},
+           // Nothing to go back to, or it stays refused: the user is told.
+           {"AddPrinterDriverA = 8",
+            "<no key>",
+            "Accounts Sales",
+            {added + "8\"", notBack + "1797\"", notBackSales + "1797\""}},
+           {"SetPrinterA#3 = 8\nSetPrinterA#5 = 6", "PR12.PPD", "Accounts", {notBack + "6\""}},
+       }) {
+    SCOPED_TRACE(c.fault);
+    auto image = MakeSpoolerImage(
+        "driver \"Norvale PageRelay 12\" data=OLD12.PPD\n"
+        "driver \"Generic\"\n"
+        "printer \"Accounts\" \"Norvale PageRelay 12\"\n"
+        "printer \"Billing\" \"Generic\"\n"
+        "printer \"Sales\" \"Norvale PageRelay 12\" paused\n",
+        std::string(kCountingMachine) + c.fault + "\n");
+    StageNewDriver(*image, "PR12.PPD");
+    image->WriteFile("answers.txt", "");
+    image->Open("", image->HostPath("transcript.txt"), image->HostPath("answers.txt"));
+    Record record;
+    updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Norvale PageRelay 12"),
+                      &record.info);
+
+    EXPECT_EQ(DataFile("Norvale PageRelay 12"), c.dataFile);
+    // Each printer of the driver back on it, as paused or printing as it was, unless told.
+    auto own = [&](const std::string &name, unsigned long status) {
+      return c.parked.find(name) != std::string::npos ? On("Generic", PRINTER_STATUS_PAUSED)
+                                                      : On("Norvale PageRelay 12", status);
+    };
+    std::map<std::string, Printer> expected = {{"Accounts", own("Accounts", 0)},
+                                               {"Billing", On("Generic")},
+                                               {"Sales", own("Sales", PRINTER_STATUS_PAUSED)}};
+    EXPECT_EQ(LocalPrinters(), expected);
+    std::vector<std::string> messages;
+    std::istringstream transcript(testing_support::ReadHostFile(image->HostPath("transcript.txt")));
+    for (std::string line; std::getline(transcript, line);)
+      if (line.rfind("msgbox", 0) == 0) messages.push_back(line);
+    EXPECT_EQ(messages, c.messages);
+  }
 }
 
 TEST(PrinterMigration, PrintersLeaveTheOldNamesOfRowsSevenAndTwelve) {

@@ -215,6 +215,47 @@ TEST(Spooler, DeletePrinterDriverRefusesADriverInUseOrUnknown) {
       << "deleting a driver leaves its files";
 }
 
+TEST(Spooler, GetPrinterDriverNamesTheInstalledFilesByFullPath) {
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\" version=2 data=zel12.ppd\n"
+      "printer \"Accounts\" \"norvale pagerelay 12\"\n"
+      "printer \"Orphan\" \"Gone\"\n");
+  image->Open();
+  HANDLE printer = nullptr, orphan = nullptr;
+  ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Accounts"), &printer, nullptr));
+  ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Orphan"), &orphan, nullptr));
+  DWORD needed = 0;
+  EXPECT_FALSE(GetPrinterDriverA(printer, nullptr, 2, nullptr, 0, &needed));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  std::vector<BYTE> buffer(needed);
+  ASSERT_TRUE(GetPrinterDriverA(printer, nullptr, 2, buffer.data(), needed, &needed));
+  DRIVER_INFO_2A info;
+  std::memcpy(&info, buffer.data(), sizeof info);
+  const std::string dir = "C:\\WINNT35\\system32\\spool\\drivers\\w32x86\\2\\";
+  EXPECT_EQ(info.cVersion, 2u);
+  EXPECT_STREQ(info.pName, "Norvale PageRelay 12");
+  EXPECT_STREQ(info.pEnvironment, "Windows NT x86");
+  EXPECT_EQ(info.pDriverPath, dir + "pscript.dll");
+  EXPECT_EQ(info.pDataFile, dir + "zel12.ppd");
+  EXPECT_EQ(info.pConfigFile, dir + "pscrptui.dll");
+
+  struct Case {
+    HANDLE handle;
+    const char *environment;
+    DWORD level, error;
+  } cases[] = {{orphan, nullptr, 2, ERROR_UNKNOWN_PRINTER_DRIVER},
+               {printer, "Windows NT R4000", 2, ERROR_UNKNOWN_PRINTER_DRIVER},
+               {printer, nullptr, 3, ERROR_INVALID_LEVEL},
+               {reinterpret_cast<HANDLE>(0x1234), nullptr, 2, ERROR_INVALID_HANDLE}};
+  for (const Case &c : cases) {
+    EXPECT_FALSE(GetPrinterDriverA(c.handle, const_cast<LPSTR>(c.environment), c.level,
+                                   buffer.data(), needed, &needed));
+    EXPECT_EQ(GetLastError(), c.error) << c.level;
+  }
+  ClosePrinter(printer);
+  ClosePrinter(orphan);
+}
+
 TEST(Spooler, EnumPrintersFillsTheCallersBufferExactly) {
   auto image = MakeSpoolerImage("");
   image->Open();

@@ -146,9 +146,9 @@ void ReadFacts(Snapshot &s) {
   for (const winsim::IniFile::Section &section : m.ini.Sections()) {
     std::string id = SectionId(section.name);
     if (id == "SYSTEM") {
-      AddOtherKeys(
-          system, section,
-          {"version", "platform", "processor", "windows", "system", "temp", "codepage", "restart"});
+      AddOtherKeys(system, section,
+                   {"version", "platform", "processor", "windows", "system", "temp", "codepage",
+                    "restart", "clock", "clock_saved"});
     } else if (id == "DRIVES") {
       drivesGiven = true;
       for (const winsim::IniFile::Entry &e : section.entries) {
@@ -169,9 +169,9 @@ void ReadFacts(Snapshot &s) {
       FactSection &faults = SectionFor(s, "faults");
       for (const winsim::IniFile::Entry &e : section.entries) AddFact(faults, e.key, e.value);
     } else if (id.compare(0, 8, "SERVICE ") == 0) {
-      AddOtherKeys(
-          SectionFor(s, section.name), section,
-          {"state", "depends", "stop_ms", "wait_hint_ms", "hang", "stop_error", "start_error"});
+      AddOtherKeys(SectionFor(s, section.name), section,
+                   {"state", "depends", "stop_ms", "wait_hint_ms", "hang", "stop_error",
+                    "start_error", "stop_began"});
     } else {
       FactSection &other = SectionFor(s, section.name);
       for (const winsim::IniFile::Entry &e : section.entries) AddFact(other, e.key, e.value);

@@ -145,10 +145,15 @@ void UpdateSpoolerFiles() {
 void SetState(ServiceConfig &svc, const std::string &state) {
   if (svc.state == state) return;
   svc.state = state;
-  if (state == "stop-pending")
+  // When a stop began is kept with the state, so that it ends in its time even when the run that
+  // asked for it has ended.
+  if (state == "stop-pending") {
     g_stopBegan[Upper(svc.name)] = NowMs();
-  else
+    M().ini.Set(SectionOf(svc), "stop_began", std::to_string(NowMs()));
+  } else {
     g_stopBegan.erase(Upper(svc.name));
+    M().ini.Remove(SectionOf(svc), "stop_began");
+  }
   if (state == "start-pending")
     g_startBegan[Upper(svc.name)] = NowMs();
   else
@@ -266,9 +271,14 @@ void ServicesOnOpen() {
   g_startBegan.clear();
   g_spoolerLoaded.clear();
   for (const ServiceConfig &svc : M().services) {
-    if (svc.state == "stop-pending") g_stopBegan[Upper(svc.name)] = NowMs();
+    // A stop pending from an earlier run counts from when it was asked for; one that the image
+    // was made with, from now.
+    if (svc.state == "stop-pending")
+      g_stopBegan[Upper(svc.name)] = svc.stopBeganKnown ? svc.stopBeganMs : NowMs();
     if (svc.state == "start-pending") g_startBegan[Upper(svc.name)] = NowMs();
   }
+  for (ServiceConfig &svc : M().services)
+    if (svc.stopBeganKnown) Progress(svc);
   UpdateSpoolerFiles();
 }
 

@@ -217,6 +217,8 @@ void WINAPI SetLastError(DWORD dwErrCode) {
 
 void WINAPI ExitProcess(UINT uExitCode) {
   winsim::Transcript("exit " + std::to_string(uExitCode));
+  // The machine closes: its clock is kept for the next run.
+  if (winsim::MachineOpen()) winsim::SaveMachineIni();
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(static_cast<int>(uExitCode));

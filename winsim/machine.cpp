@@ -39,16 +39,29 @@ std::string JoinHost(const std::string &dir, const std::string &name) {
   return dir + "/" + name;
 }
 
-bool ParseUnsigned(const std::string &text, uint32_t *out) {
-  if (text.empty() || text.size() > 10) return false;
+bool ParseUnsigned64(const std::string &text, uint64_t *out) {
+  if (text.empty() || text.size() > 19) return false;
   uint64_t v = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
+    v = v * 10 + static_cast<uint64_t>(c - '0');
   }
-  if (v > 0xFFFFFFFFull) return false;
+  *out = v;
+  return true;
+}
+
+bool ParseUnsigned(const std::string &text, uint32_t *out) {
+  uint64_t v = 0;
+  if (!ParseUnsigned64(text, &v) || v > 0xFFFFFFFFull) return false;
   *out = static_cast<uint32_t>(v);
   return true;
+}
+
+// Milliseconds since 1970 on the host's wall clock.
+uint64_t HostTimeMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count());
 }
 
 bool ParseYesNo(const std::string &text, bool *out) {
@@ -143,6 +156,9 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
         } else if (key == "RESTART") {
           if (!ParseYesNo(e.value, &m.restart))
             return fail(e.line, "restart must be yes or no: '" + e.value + "'");
+        } else if (key == "CLOCK" || key == "CLOCK_SAVED") {
+          if (!ParseUnsigned64(e.value, key == "CLOCK" ? &m.savedClockMs : &m.savedHostTimeMs))
+            return fail(e.line, e.key + " must be a number of milliseconds: '" + e.value + "'");
         }
       }
     } else if (name == "DRIVES") {
@@ -224,6 +240,9 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
           ok = ParseUnsigned(e.value, &svc.stopError);
         } else if (key == "START_ERROR") {
           ok = ParseUnsigned(e.value, &svc.startError);
+        } else if (key == "STOP_BEGAN") {
+          ok = ParseUnsigned64(e.value, &svc.stopBeganMs);
+          svc.stopBeganKnown = ok;
         }
         if (!ok) return fail(e.line, e.key + " has a value that is not valid: '" + e.value + "'");
       }
@@ -328,6 +347,13 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   if (!m->registry) return false;
 
   m->virtualClock = options.virtualClock;
+  // The machine's clock goes on from where the last run left it, by the real time since then:
+  // what a service began in one run has had that time to finish by the next.
+  uint64_t now = HostTimeMs();
+  m->clockBaseMs =
+      m->savedClockMs +
+      (m->savedHostTimeMs != 0 && now > m->savedHostTimeMs ? now - m->savedHostTimeMs : 0);
+  m->clockMs = m->clockBaseMs;
   m->transcriptPath = AbsoluteHostPath(options.transcriptPath);
   m->answersPath = AbsoluteHostPath(options.answersPath);
   m->recordPath = AbsoluteHostPath(options.recordPath);
@@ -401,7 +427,11 @@ bool WriteFileAtomically(const std::string &hostPath, const std::string &content
 }
 
 bool SaveMachineIni() {
-  return WriteFileAtomically(M().dir + "/machine.ini", M().ini.Text());
+  // The clock goes with every save, so that even a run that is killed leaves it.
+  Machine &m = M();
+  m.ini.Set("system", "clock", std::to_string(NowMs()));
+  m.ini.Set("system", "clock_saved", std::to_string(HostTimeMs()));
+  return WriteFileAtomically(m.dir + "/machine.ini", m.ini.Text());
 }
 
 bool SaveRegistry() {
@@ -424,7 +454,8 @@ uint32_t Fault(const char *function) {
 
 uint64_t NowMs() {
   if (g_machine && g_machine->virtualClock) return g_machine->clockMs;
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+  return (g_machine ? g_machine->clockBaseMs : 0) +
+         static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                    std::chrono::steady_clock::now() - g_realStart)
                                    .count());
 }

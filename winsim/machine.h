@@ -39,6 +39,8 @@ struct ServiceConfig {
   bool hang = false;
   uint32_t stopError = 0;
   uint32_t startError = 0;
+  bool stopBeganKnown = false;  // stop_began: the machine clock when a pending stop was asked for
+  uint64_t stopBeganMs = 0;
 };
 
 struct FaultRule {
@@ -60,6 +62,8 @@ struct Machine {
   std::string tempDir = "C:\\TEMP";
   unsigned codepage = 1252;
   bool restart = false;
+  uint64_t savedClockMs = 0;     // clock: the machine's clock when machine.ini was last saved
+  uint64_t savedHostTimeMs = 0;  // clock_saved: the host's time then, ms since 1970 (0: unknown)
 
   // [drives]: upper-case letter -> absolute host directory
   std::map<char, std::string> drives;
@@ -85,7 +89,8 @@ struct Machine {
   std::string currentDir;             // Windows path of the current directory, e.g. "C:\DIST"
   std::set<std::string> loadedFiles;  // host paths of files a running service has loaded
   bool virtualClock = false;
-  uint64_t clockMs = 0;        // milliseconds since start, virtual clock
+  uint64_t clockBaseMs = 0;    // the machine's clock when the run opened it
+  uint64_t clockMs = 0;        // the machine's clock in milliseconds, virtual clock
   std::string transcriptPath;  // empty: no transcript
   std::string answersPath;     // empty: interactive
   std::string recordPath;      // empty: an interactive run records nothing
@@ -123,7 +128,8 @@ bool SetMachineValue(const std::string &section, const std::string &key, const s
 // The caller decides whether the error becomes the last-error value or the return value.
 uint32_t Fault(const char *function);
 
-// The clock: milliseconds since the process started, real or virtual.
+// The machine's clock in milliseconds, real or virtual. It is kept in the image and goes on,
+// between runs, by the real time that has passed.
 uint64_t NowMs();
 void AdvanceClock(uint32_t ms);  // Sleep's work: really waits on the real clock
 

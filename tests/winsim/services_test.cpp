@@ -111,6 +111,47 @@ TEST(Services, StopRunsItsTimeWithAdvancingCheckpointAndIsKeptInTheImage) {
   CloseServiceHandle(spooler);
 }
 
+TEST(Services, AStopAskedForInOneRunEndsInItsTimeBeforeTheNext) {
+  // Real time between the runs (ms), and where the stop of 2500 ms begun 1000 ms before the end
+  // of the first run is when the next run opens the image.
+  struct Case {
+    uint64_t between;
+    DWORD state;
+  } cases[] = {{0, SERVICE_STOP_PENDING}, {1400, SERVICE_STOP_PENDING}, {1500, SERVICE_STOPPED}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.between);
+    TestImage image(Machine("[service Spooler]\nstate = running\nstop_ms = 2500\n"));
+    image.Open();
+    Sleep(300);
+    {
+      Scm scm;
+      SC_HANDLE spooler = scm.Open("Spooler");
+      SERVICE_STATUS status;
+      ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &status));
+      CloseServiceHandle(spooler);
+    }
+    Sleep(1000);
+    ASSERT_TRUE(winsim::SaveMachineIni());  // as the end of the process does
+    winsim::CloseMachine();
+
+    // The host's clock moved on by `between` since the save.
+    winsim::IniFile ini;
+    int line;
+    std::string message;
+    ASSERT_TRUE(ini.Parse(image.ReadFile("machine.ini"), true, &line, &message)) << message;
+    EXPECT_EQ(*ini.Find("system", "clock"), "1300");
+    ini.Set("system", "clock_saved",
+            std::to_string(std::stoull(*ini.Find("system", "clock_saved")) - c.between));
+    image.WriteFile("machine.ini", ini.Text());
+    image.Open();
+    EXPECT_GE(GetTickCount(), 1300 + c.between);
+    Scm scm;
+    SC_HANDLE spooler = scm.Open("Spooler");
+    EXPECT_EQ(Query(spooler).dwCurrentState, c.state);
+    CloseServiceHandle(spooler);
+  }
+}
+
 TEST(Services, StopAndStartRefusals) {
   TestImage image(
       Machine("[service Spooler]\nstate = running\n"

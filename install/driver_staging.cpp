@@ -76,18 +76,16 @@ static int setupForPPDInstall31(LPDWORD pdwVersion) {
 }
 
 /* Windows NT 3.5 keeps each driver version in a numbered subdirectory of the driver
- * directory; the first subdirectory that holds both modules gives them and the version. */
+ * directory; the first subdirectory that holds both modules gives them and the version. Modules
+ * in the root alone are taken as version 1. The subdirectories come first: the spooler moves
+ * what it installs out of the root, so modules there beside a version subdirectory are staging
+ * copies that a setup which ended early left, not a driver of their own. */
 static int setupForPPDInstall35(LPDWORD pdwVersion) {
   char szPattern[CB_MODULE_PATH];
   char szSubDir[CB_MODULE_PATH];
   WIN32_FIND_DATAA fd;
   HANDLE hFind;
   int fFound = 0;
-
-  if (holdsBothModules(szDriverDir)) {
-    *pdwVersion = 1;
-    return STATUS_CODE_SUCCESS;
-  }
 
   wsprintfA(szPattern, "%s\\*", szDriverDir);
   hFind = FindFirstFileA(szPattern, &fd);
@@ -106,7 +104,7 @@ static int setupForPPDInstall35(LPDWORD pdwVersion) {
   }
 
   if (!fFound) {
-    CopyPSDriverFiles();
+    if (!holdsBothModules(szDriverDir)) CopyPSDriverFiles();
     *pdwVersion = 1;
     return STATUS_CODE_SUCCESS;
   }

@@ -73,16 +73,26 @@ struct Staging {
   SystemSession session;
 };
 
-TEST(DriverStaging, Nt35RootHoldingBothModulesIsUsedAsItIs) {
-  Staging s;
-  s.PutModules(kRoot, "root");
-  s.PutModules(kRoot + "/2", "two");
-  s.Open("");
-  DWORD version;
-  EXPECT_EQ(s.Run(&version), STATUS_CODE_SUCCESS);
-  EXPECT_EQ(version, 1u);
-  EXPECT_EQ(s.Root("pscript.dll"), Module("root/pscript.dll"));
-  EXPECT_TRUE(s.session.Transcript().empty());
+TEST(DriverStaging, Nt35RootModulesAreVersionOneOnlyWithoutAVersionSubdirectory) {
+  // Beside a version subdirectory, modules in the root are copies that an earlier setup staged
+  // and did not live to delete: the subdirectory gives the modules and the version.
+  const struct {
+    bool subdirectory;
+    DWORD version;
+    const char *from;
+  } cases[] = {{false, 1, "root"}, {true, 2, "two"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.from);
+    Staging s;
+    s.PutModules(kRoot, "root");
+    if (c.subdirectory) s.PutModules(kRoot + "/2", "two");
+    s.Open("");
+    DWORD version;
+    EXPECT_EQ(s.Run(&version), STATUS_CODE_SUCCESS);
+    EXPECT_EQ(version, c.version);
+    EXPECT_EQ(s.Root("pscript.dll"), Module(std::string(c.from) + "/pscript.dll"));
+    EXPECT_TRUE(s.session.Transcript().empty());
+  }
 }
 
 TEST(DriverStaging, Nt35VersionSubdirectoryGivesTheModulesAndTheVersion) {

@@ -34,6 +34,7 @@ namespace {
 
 // Larger than any setup file; refused rather than read into memory.
 const size_t kMaxInfBytes = 16u * 1024 * 1024;
+const char kTooLarge[] = "larger than the 16 MB that a setup file may hold";
 
 InfFile g_inf;
 bool g_infOpen = false;
@@ -152,7 +153,7 @@ bool ReadSetupFile(const std::string &path, std::string *content, std::string *e
     return false;
   }
   if (file.size > kMaxInfBytes) {
-    *error = "larger than any setup file can be";
+    *error = kTooLarge;
     return false;
   }
   if (!ReadMachineFile(file.full, content, &e)) {
@@ -160,7 +161,7 @@ bool ReadSetupFile(const std::string &path, std::string *content, std::string *e
     return false;
   }
   if (content->size() > kMaxInfBytes) {
-    *error = "larger than any setup file can be";
+    *error = kTooLarge;
     return false;
   }
   return true;
@@ -174,7 +175,7 @@ bool ParseInf(const std::string &text, InfFile *inf, std::string *error) {
   size_t end = text.find('\x1a');
   if (end == std::string::npos) end = text.size();
   if (end > kMaxInfBytes) {
-    *error = "larger than any setup file can be";
+    *error = kTooLarge;
     return false;
   }
 
@@ -266,16 +267,13 @@ BOOL WINAPI FOpenInf(LPCSTR szFile, BOOL fCheck, BOOL fCheckSyms) {
     g_infError = "no setup file named";
     return FALSE;
   }
+  // The caller only learns that the call failed, and says so by an error number: the user is
+  // told here which file, which line and why, before that.
   std::string content, why;
-  if (!ReadSetupFile(szFile, &content, &why)) {
-    g_infError = std::string(szFile) + ": " + why;
-    return FALSE;
-  }
   InfFile parsed;
-  if (!ParseInf(content, &parsed, &why)) {
-    // The setup only learns that the call failed; whoever maintains setup.inf needs the line.
+  if (!ReadSetupFile(szFile, &content, &why) || !ParseInf(content, &parsed, &why)) {
     g_infError = std::string(szFile) + ": " + why;
-    std::fprintf(stderr, "setupkit: %s\n", g_infError.c_str());
+    TellUser(g_infError);
     return FALSE;
   }
   g_inf = std::move(parsed);

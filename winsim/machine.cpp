@@ -106,6 +106,10 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
   line = 0;
   std::string message;
   if (!m.ini.Parse(text, true, &line, &message)) return fail(line, message);
+  // Without a single section the machine would run on defaults that nobody chose, and fail
+  // later for want of a service or a drive.
+  if (m.ini.Sections().empty())
+    return fail(1, "holds no section: a machine is described by [system], [drives] and the rest");
 
   bool drivesGiven = false;
   for (const IniFile::Section &section : m.ini.Sections()) {

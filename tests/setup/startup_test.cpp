@@ -215,19 +215,26 @@ TEST(SetupProgram, StartsFromADriveRootAndFromOutsideTheMachine) {
   EXPECT_EQ(other.Transcript(), kWalkTranscript);
 }
 
-TEST(SetupProgram, MissingOrMalformedSetupFileIsFatal) {
+TEST(SetupProgram, MissingOrMalformedSetupFileIsToldThenFatal) {
+  // The toolkit names the file, the line and the reason; the setup then reports its failure.
   const Lines kFatal = {"error \"Error code = 1024\"", "dialog 2300 CONTINUE", "exit 0"};
+  auto told = [&](const std::string &text) {
+    Lines lines = {"msgbox \"Norvale Network Printing Setup\" \"" + text + "\""};
+    lines.insert(lines.end(), kFatal.begin(), kFatal.end());
+    return lines;
+  };
   SystemSession session;
   session.Image().WriteFile("drive_c/EMPTY/readme.txt", "no setup.inf here");
   RunResult run = session.RunSetup("2300 CONTINUE\n", session.Image().HostPath("drive_c/EMPTY"));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), kFatal);
+  EXPECT_EQ(session.Transcript(), told("C:\\\\EMPTY\\\\setup.inf: no such file"));
 
   session.ClearTranscript();
   session.Image().WriteFile("drive_c/DIST/setup.inf", "[PPD Files\r\n\"unterminated = x.ppd\r\n");
   run = session.RunSetup("2300 CONTINUE\n");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(session.Transcript(), kFatal);
+  EXPECT_EQ(session.Transcript(),
+            told("C:\\\\DIST\\\\setup.inf: line 1: a section header lacks its \\\"]\\\""));
 }
 
 TEST(SetupProgram, FrameThatDoesNotComeUpEndsSilently) {

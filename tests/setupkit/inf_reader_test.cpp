@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include <random>
 
@@ -164,6 +165,28 @@ TEST(InfReaderFaults, AFileThatDoesNotOpenIsRefusedWithTheReason) {
   EXPECT_NE(setupkit::InfError().find("the file is in use"), std::string::npos)
       << setupkit::InfError();
   setupkit::ResetToolkit();
+}
+
+TEST(InfReaderTold, TheUserIsToldTheFileTheLineAndTheReason) {
+  struct Case {
+    std::string text;
+    size_t size;  // the file's size, when larger than the text
+    const char *shown;  // as the transcript quotes it
+  } cases[] = {
+      {"[S]\nk = \"open\n", 0, "C:\\\\DIST\\\\setup.inf: line 2: a quoted text is not closed"},
+      {"[S]\n", 16u * 1024 * 1024 + 1,
+       "C:\\\\DIST\\\\setup.inf: larger than the 16 MB that a setup file may hold"},
+  };
+  for (const Case &c : cases) {
+    TestImage image;
+    image.WriteFile("drive_c/DIST/setup.inf", c.text);
+    if (c.size) std::filesystem::resize_file(image.HostPath("drive_c/DIST/setup.inf"), c.size);
+    image.WriteFile("answers", "");
+    image.Open("", image.HostPath("transcript"), image.HostPath("answers"));
+    EXPECT_FALSE(FOpenInf("C:\\DIST\\setup.inf", 1, 0));
+    EXPECT_EQ(image.ReadFile("transcript"), std::string("msgbox \"Setup\" \"") + c.shown + "\"\n");
+    setupkit::ResetToolkit();
+  }
 }
 
 TEST_F(InfReader, OddButSoundFilesAreRead) {

@@ -162,7 +162,8 @@ TEST_F(ImageTool, FaultyProfilesAreRefusedWithTheirLine) {
       {"[file C:\\a.txt]\ncopy = missing.txt\n", "test.profile:2: copy = names a file"},
       {"[directory C:\\X]\nsize = 1\n", "test.profile:2: a [directory] section takes no lines"},
       {"[system]\nversion = three\n", "machine.ini:2: version must be"},
-      {"[file Q:\\a.txt]\n", "not a path on a drive of the image"},
+      {"[system]\n[file Q:\\a.txt]\n", "not a path on a drive of the image"},
+      {"; nothing\n", "machine.ini:1: holds no section"},
   };
   int n = 0;
   for (const Case &c : cases) {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <set>
+#include <string>
 
 #include "setupkit/install_services.h"
 #include "setupkit/setupkit.h"
@@ -64,6 +65,13 @@ LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// The program ends without a word when the frame or the installation cannot start: the user is
+// told why here, and the caller gets its failure (0).
+int CannotStart(const char *why, DWORD error) {
+  TellUser("Setup cannot start: " + std::string(why) + " (error " + std::to_string(error) + ").");
+  return 0;
+}
+
 }  // namespace
 
 bool FrameUp() {
@@ -103,7 +111,7 @@ extern "C" {
 int WINAPI InitializeFrame(LPSTR szCmdLine) {
   if (g_frame.up) return 0;  // one frame per process
   HANDLE mutex = CreateMutexA(NULL, FALSE, kMutexName);
-  if (!mutex) return 0;
+  if (!mutex) return CannotStart("it cannot tell whether another setup is running", GetLastError());
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex);
     return -1;  // another setup works on this machine
@@ -128,9 +136,10 @@ int WINAPI InitializeFrame(LPSTR szCmdLine) {
     }
   }
   if (!backdrop) {
+    DWORD error = GetLastError();
     if (wc.hbrBackground) DeleteObject(wc.hbrBackground);
     CloseHandle(mutex);
-    return 0;
+    return CannotStart("its window cannot be made", error);
   }
   g_frame.ground = wc.hbrBackground;
   if (wc.hCursor) SetCursor(wc.hCursor);
@@ -207,7 +216,8 @@ BOOL WINAPI FInitializeInstall(HINSTANCE hinst, HWND hwndFrame) {
   // The copy gauge and the billboards come from the dialog library: it must be there before
   // the installation starts, and stays loaded until it ends.
   HMODULE library = LoadLibraryA(DIALOG_LIBRARY);
-  if (!library) return FALSE;
+  if (!library)
+    return CannotStart("the dialog library " DIALOG_LIBRARY " cannot be loaded", GetLastError());
   g_frame.installLibrary = library;
   g_frame.install = true;
   return TRUE;

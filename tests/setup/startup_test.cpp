@@ -237,12 +237,23 @@ TEST(SetupProgram, MissingOrMalformedSetupFileIsToldThenFatal) {
             told("C:\\\\DIST\\\\setup.inf: line 1: a section header lacks its \\\"]\\\""));
 }
 
-TEST(SetupProgram, FrameThatDoesNotComeUpEndsSilently) {
-  for (const char *fault : {"CreateWindowExA = 8", "LoadLibraryA#1 = 126"}) {
-    SystemSession session(std::string("[faults]\n") + fault + "\n");
+TEST(SetupProgram, FrameThatDoesNotComeUpIsToldAndEnds) {
+  const struct {
+    const char *fault;
+    const char *told;
+  } cases[] = {
+      {"CreateMutexA = 5", "it cannot tell whether another setup is running (error 5)"},
+      {"CreateWindowExA = 8", "its window cannot be made (error 8)"},
+      {"LoadLibraryA#1 = 126", "the dialog library mscuistf.dll cannot be loaded (error 126)"},
+  };
+  for (const auto &c : cases) {
+    SystemSession session(std::string("[faults]\n") + c.fault + "\n");
     RunResult run = session.RunSetup("");
-    EXPECT_EQ(run.status, 0) << fault << run.err;
-    EXPECT_EQ(session.Transcript(), Lines({"exit 0"})) << fault;
+    EXPECT_EQ(run.status, 0) << c.fault << run.err;
+    EXPECT_EQ(session.Transcript(),
+              Lines({std::string("msgbox \"Setup\" \"Setup cannot start: ") + c.told + ".\"",
+                     "exit 0"}))
+        << c.fault;
   }
 }
 

@@ -93,6 +93,14 @@ int startOneService(SC_HANDLE hManager, LPCSTR lpServiceName) {
   return fStarted ? STATUS_CODE_SUCCESS : STATUS_CODE_FAILURE;
 }
 
+/* Starts the dependents of the list from the last entry to the first; failures pass. */
+static void startDependents(SC_HANDLE hManager, LPVOID pList) {
+  DWORD i;
+
+  if (pList == NULL) return;
+  for (i = *(LPDWORD)pList; i > 0; i--) startOneService(hManager, dependentName(pList, i - 1));
+}
+
 /*
  * Reads the spooler's active dependents into a new list in the slot and stops each of them.
  * Nothing here stops stopSpooler: a dependent that is still up makes the spooler refuse the
@@ -137,6 +145,7 @@ int stopSpooler(LPVOID *ppDependents) {
   SC_HANDLE hManager;
   SC_HANDLE hSpooler;
   SERVICE_STATUS ss;
+  DWORD dwError;
 
   if (ppDependents == NULL) return STATUS_CODE_FAILURE;
   hManager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
@@ -151,6 +160,11 @@ int stopSpooler(LPVOID *ppDependents) {
 
   if (!ControlService(hSpooler, SERVICE_CONTROL_STOP, &ss)) {
     stopSpoolerNote("Couldn't stop spooler\nError = %d");
+    /* The spooler keeps running, so its dependents need not stay down: they are started
+       again, and the setup leaves the services as it found them. */
+    dwError = GetLastError();
+    startDependents(hManager, *ppDependents);
+    SetLastError(dwError); /* the caller reports why the spooler refused */
     CloseServiceHandle(hSpooler);
     CloseServiceHandle(hManager);
     return STATUS_CODE_FAILURE;
@@ -169,8 +183,6 @@ int stopSpooler(LPVOID *ppDependents) {
 
 int startSpooler(LPVOID *ppDependents) {
   SC_HANDLE hManager;
-  LPVOID pList;
-  DWORD i;
 
   hManager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
   if (hManager == NULL) return STATUS_CODE_FAILURE;
@@ -179,10 +191,7 @@ int startSpooler(LPVOID *ppDependents) {
     return STATUS_CODE_FAILURE;
   }
 
-  pList = ppDependents != NULL ? *ppDependents : NULL;
-  if (pList != NULL) {
-    for (i = *(LPDWORD)pList; i > 0; i--) startOneService(hManager, dependentName(pList, i - 1));
-  }
+  startDependents(hManager, ppDependents != NULL ? *ppDependents : NULL);
 
   CloseServiceHandle(hManager);
   Sleep(SETTLE_MS);

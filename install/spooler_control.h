@@ -15,8 +15,9 @@
 #include <windows.h>
 
 /* Stops the spooler's active dependents (in the order the service manager lists them), then
-   the spooler, waiting for each as long as it reports progress. The slot must be given; on
-   return it holds the dependents list or NULL. */
+   the spooler, waiting for each as long as it reports progress. When the spooler refuses the
+   stop, the dependents are started again. The slot must be given; on return it holds the
+   dependents list or NULL. */
 int stopSpooler(LPVOID *ppDependents);
 
 /* Starts the spooler, then the dependents of the list from the last entry to the first. With

@@ -172,6 +172,20 @@ TEST(SpoolerControl, AHungDependentIsWaitedForOnceAndIgnored) {
   EXPECT_EQ(winsim::OpenServiceHandleCount(), 0u);
 }
 
+TEST(SpoolerControl, DependentsStoppedForASpoolerThatRefusesAreStartedAgain) {
+  Machine m(
+      "[service Spooler]\n"
+      "[service Fax]\ndepends = Spooler\n"
+      "[service Net]\ndepends = Spooler\nstop_error = 1061\n");
+  LPVOID list = nullptr;
+  EXPECT_EQ(stopSpooler(&list), STATUS_CODE_FAILURE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DEPENDENT_SERVICES_RUNNING));
+  EXPECT_EQ(m.State("Spooler"), "running");
+  EXPECT_NE(m.State("Fax"), "stopped");
+  EXPECT_EQ(m.State("Net"), "running");
+  freeSpoolerDependents(&list);
+}
+
 TEST(SpoolerControl, DependentSleepsAreCappedTheSpoolersAreNot) {
   Machine m(
       "[service Spooler]\nstop_ms = 14000\nwait_hint_ms = 7000\n"

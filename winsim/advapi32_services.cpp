@@ -76,18 +76,10 @@ std::string SectionOf(const ServiceConfig &svc) {
 // disturbing the call counts of numbered faults or the last-error value.
 template <typename Read>
 void AsServiceAccount(Read read) {
-  Machine &m = M();
-  std::vector<FaultRule> faults;
-  std::vector<std::string> denyKeys;
-  faults.swap(m.faults);
-  denyKeys.swap(m.denyKeys);
-  std::map<std::string, int> counts = m.callCounts;
+  ServiceAccount account;
   DWORD lastError = GetLastError();
   read();
   SetLastError(lastError);
-  m.callCounts = counts;
-  m.faults.swap(faults);
-  m.denyKeys.swap(denyKeys);
 }
 
 // Host paths of the DLLs of the monitors registered now.

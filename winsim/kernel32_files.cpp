@@ -255,6 +255,9 @@ BOOL ScheduleMove(LPCSTR from, LPCSTR to, bool replace) {
     target = std::string(replace ? "!" : "") + "\\??\\" + fullTo;
   }
 
+  // The registry work is the system's on the caller's behalf, not calls of the program: faults
+  // of the program's registry calls do not reach it, its rights do.
+  ServiceAccount system(true);
   HKEY key;
   DWORD disposition;
   LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, const_cast<LPSTR>(""),

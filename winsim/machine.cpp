@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -275,9 +276,12 @@ bool ReadMachineIni(Machine &m, const std::string &file, ImageError *error) {
         }
         if (fn.empty()) return fail(e.line, "a fault names a function");
         rule.function = Upper(fn);
-        if (!ParseUnsigned(e.value, &rule.error) || rule.error == 0)
-          return fail(e.line, "a fault's value is the nonzero error number the call fails with: '" +
-                                  e.value + "'");
+        rule.kill = Upper(e.value) == "KILL";
+        if (!rule.kill && (!ParseUnsigned(e.value, &rule.error) || rule.error == 0))
+          return fail(
+              e.line,
+              "a fault's value is the nonzero error number the call fails with, or kill: '" +
+                  e.value + "'");
         m.faults.push_back(rule);
       }
     }
@@ -361,6 +365,15 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   m->transcriptPath = AbsoluteHostPath(options.transcriptPath);
   m->answersPath = AbsoluteHostPath(options.answersPath);
   m->recordPath = AbsoluteHostPath(options.recordPath);
+  if (!options.callsPath.empty()) {
+    m->callsFd = ::open(options.callsPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (m->callsFd < 0) {
+      error->file = options.callsPath;
+      error->line = 0;
+      error->message = "the calls file cannot be written: " + std::string(std::strerror(errno));
+      return false;
+    }
+  }
   g_machine = std::move(m);
 
   // The current directory: inside a drive it is seen by that drive's letter, elsewhere as the
@@ -448,12 +461,45 @@ bool SetMachineValue(const std::string &section, const std::string &key, const s
 }
 
 uint32_t Fault(const char *function) {
-  if (!g_machine || g_machine->faults.empty()) return 0;
+  if (!g_machine) return 0;
+  Machine &m = *g_machine;
+  const bool record = m.callsFd >= 0 && !m.callsPaused;
+  if (m.faults.empty() && !record) return 0;
   std::string fn = Upper(function);
-  int call = ++g_machine->callCounts[fn];
-  for (const FaultRule &rule : g_machine->faults)
-    if (rule.function == fn && (rule.call == 0 || rule.call == call)) return rule.error;
+  int call = ++m.callCounts[fn];
+  if (record) {
+    // Written at once, so that a run that dies leaves every call it made.
+    std::string line = std::string(function) + " " + std::to_string(call) + "\n";
+    ssize_t n = ::write(m.callsFd, line.data(), line.size());
+    (void)n;
+  }
+  for (const FaultRule &rule : m.faults) {
+    if (rule.function != fn || (rule.call != 0 && rule.call != call)) continue;
+    if (rule.kill) ::raise(SIGKILL);
+    return rule.error;
+  }
   return 0;
+}
+
+Machine::~Machine() {
+  if (callsFd >= 0) ::close(callsFd);
+}
+
+ServiceAccount::ServiceAccount(bool callersRights)
+    : counts_(M().callCounts), paused_(M().callsPaused) {
+  Machine &m = M();
+  faults_.swap(m.faults);
+  if (callersRights) denyKeys_ = m.denyKeys;
+  denyKeys_.swap(m.denyKeys);
+  m.callsPaused = true;
+}
+
+ServiceAccount::~ServiceAccount() {
+  Machine &m = M();
+  faults_.swap(m.faults);
+  denyKeys_.swap(m.denyKeys);
+  m.callCounts = counts_;
+  m.callsPaused = paused_;
 }
 
 uint64_t NowMs() {

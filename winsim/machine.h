@@ -47,6 +47,7 @@ struct FaultRule {
   std::string function;  // compared without regard to case
   int call = 0;          // 0: every call; n: only the n-th call
   uint32_t error = 0;
+  bool kill = false;  // "kill": the process dies there by SIGKILL, as a power cut would end it
 };
 
 struct Machine {
@@ -94,6 +95,13 @@ struct Machine {
   std::string transcriptPath;  // empty: no transcript
   std::string answersPath;     // empty: interactive
   std::string recordPath;      // empty: an interactive run records nothing
+  int callsFd = -1;            // WINSIM_CALLS: every call that [faults] could fail goes here
+  bool callsPaused = false;    // a service's own calls are not the setup's
+
+  Machine() = default;
+  Machine(const Machine &) = delete;
+  Machine &operator=(const Machine &) = delete;
+  ~Machine();
 };
 
 // How a machine is opened: what the process environment would otherwise say.
@@ -104,6 +112,7 @@ struct OpenOptions {
   std::string transcriptPath;
   std::string answersPath;
   std::string recordPath;
+  std::string callsPath;  // empty: calls are not recorded
 };
 
 // Opens the image; on failure returns false and describes the fault, leaving no machine open.
@@ -127,6 +136,24 @@ bool SetMachineValue(const std::string &section, const std::string &key, const s
 // Injected faults: counts a call of `function` and answers the error it must fail with, or 0.
 // The caller decides whether the error becomes the last-error value or the return value.
 uint32_t Fault(const char *function);
+
+// While alive, the calls made are a service's own, under its own account: the setup account's
+// [deny] keys and injected faults do not reach them, the call counts of numbered faults stay as
+// they were (a fault's "n-th call" is the setup's n-th), and they are not recorded.
+// With callersRights the work is the system's on the caller's behalf: the [deny] keys hold.
+class ServiceAccount {
+ public:
+  explicit ServiceAccount(bool callersRights = false);
+  ~ServiceAccount();
+  ServiceAccount(const ServiceAccount &) = delete;
+  ServiceAccount &operator=(const ServiceAccount &) = delete;
+
+ private:
+  std::vector<FaultRule> faults_;
+  std::vector<std::string> denyKeys_;
+  std::map<std::string, int> counts_;
+  bool paused_;
+};
 
 // The machine's clock in milliseconds, real or virtual. It is kept in the image and goes on,
 // between runs, by the real time that has passed.

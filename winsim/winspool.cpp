@@ -29,31 +29,9 @@ using Environment = PrintEnvironment;
 
 // ---- The spooler's own account ------------------------------------------------------------
 
-// While alive, registry calls are the spooler's: no [deny] keys, no injected faults, and the call
-// counts of numbered faults stay as they were (a test's "the n-th RegOpenKeyExA" means the
-// setup's n-th call). The registry calls leave the last-error value alone; the spooler's own
-// failures set it.
-class SpoolerAccount {
- public:
-  SpoolerAccount() : counts_(M().callCounts) {
-    Machine &m = M();
-    faults_.swap(m.faults);
-    denyKeys_.swap(m.denyKeys);
-  }
-  ~SpoolerAccount() {
-    Machine &m = M();
-    faults_.swap(m.faults);
-    denyKeys_.swap(m.denyKeys);
-    m.callCounts = counts_;
-  }
-  SpoolerAccount(const SpoolerAccount &) = delete;
-  SpoolerAccount &operator=(const SpoolerAccount &) = delete;
-
- private:
-  std::vector<FaultRule> faults_;
-  std::vector<std::string> denyKeys_;
-  std::map<std::string, int> counts_;
-};
+// The spooler's registry work runs under its own account (ServiceAccount); those registry calls
+// leave the last-error value alone, and the spooler's own failures set it.
+using SpoolerAccount = ServiceAccount;
 
 // ---- Registry helpers (used only inside a SpoolerAccount) ---------------------------------
 

@@ -136,6 +136,7 @@ RunResult RunProgram(const std::vector<std::string> &argv,
   int status = 0;
   waitpid(pid, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.out = ReadHostFile(out);
   result.err = ReadHostFile(err);
   RemoveTree(outPath);

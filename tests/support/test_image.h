@@ -50,7 +50,8 @@ void RemoveTree(const std::string &path);
 // Runs a program with environment additions; answers its exit status (-1 when killed) and
 // collects standard output and error.
 struct RunResult {
-  int status = -1;
+  int status = -1;  // the exit status; -1 when a signal ended the program
+  int signal = 0;   // the signal that ended it
   std::string out;
   std::string err;
 };

@@ -217,6 +217,8 @@ void WINAPI SetLastError(DWORD dwErrCode) {
 
 void WINAPI ExitProcess(UINT uExitCode) {
   winsim::Transcript("exit " + std::to_string(uExitCode));
+  // The machine closes with the process: its registry's log is folded into system.reg.
+  winsim::CloseMachine();
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(static_cast<int>(uExitCode));

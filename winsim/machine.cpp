@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "setupkit/transcript_text.h"
+#include "winsim/registry_log.h"
 #include "winsim/registry_store.h"
 #include "winsim/services.h"
 
@@ -316,21 +317,16 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   m->dir = resolved;
   if (!ReadMachineIni(*m, m->dir + "/machine.ini", error)) return false;
 
-  std::string regPath = m->dir + "/system.reg";
-  std::string regText;
-  if (!ReadHostFile(regPath, &regText)) {
-    error->file = regPath;
-    error->line = 0;
-    error->message = "cannot be read: " + std::string(std::strerror(errno));
-    return false;
-  }
-  m->registry = ParseRegistry(regText, regPath, error);
+  m->registry = LoadImageRegistry(m->dir, &m->registryFiles, error);
   if (!m->registry) return false;
+  // A log that a killed process left is folded in at once, so that system.reg is whole again.
+  if (m->registryFiles.logLeft) FoldRegistryLog(*m);
 
   m->virtualClock = options.virtualClock;
   m->transcriptPath = AbsoluteHostPath(options.transcriptPath);
   m->answersPath = AbsoluteHostPath(options.answersPath);
   m->recordPath = AbsoluteHostPath(options.recordPath);
+  m->statsPath = AbsoluteHostPath(options.statsPath);
   g_machine = std::move(m);
 
   // The current directory: inside a drive it is seen by that drive's letter, elsewhere as the
@@ -355,6 +351,10 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   for (OpenHook hook : Hooks()) hook();
   ServicesOnOpen();
   return true;
+}
+
+Machine::~Machine() {
+  CloseRegistryFiles(*this);
 }
 
 void CloseMachine() {
@@ -405,7 +405,7 @@ bool SaveMachineIni() {
 }
 
 bool SaveRegistry() {
-  return WriteFileAtomically(M().dir + "/system.reg", FormatRegistry(*M().registry));
+  return FoldRegistryLog(M());
 }
 
 bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value) {

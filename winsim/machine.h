@@ -47,7 +47,26 @@ struct FaultRule {
   uint32_t error = 0;
 };
 
+// The registry's two files, system.reg and its log (winsim/registry_log.h).
+struct RegistryFiles {
+  int logFd = -1;            // the log, open for appending once this process has logged a change
+  bool logBroken = false;    // a failed append could not be undone: no further change is logged
+  uint64_t baseHash = 0;     // of system.reg as last read or written
+  uint64_t baseBytes = 0;    // its size
+  uint64_t logBytes = 0;     // of the log's whole records, its first line included; 0: no log
+  bool logLeft = false;      // loading found a log, current or obsolete, that a process left
+  uint64_t foldRetryAt = 0;  // after a failed fold: the log size at which to try again
+  // For the statistics file: changes logged, bytes written to system.reg and its log.
+  uint64_t changes = 0;
+  uint64_t bytesWritten = 0;
+};
+
 struct Machine {
+  Machine() = default;
+  ~Machine();  // folds the registry's log: every end of the machine but a kill
+  Machine(const Machine &) = delete;
+  Machine &operator=(const Machine &) = delete;
+
   std::string dir;  // host directory of the image, absolute
   IniFile ini;      // machine.ini as parsed; rewritten in place when the machine changes
 
@@ -80,6 +99,7 @@ struct Machine {
   std::map<std::string, int> callCounts;  // upper-cased function -> calls so far
 
   std::unique_ptr<RegistryStore, RegistryStoreDeleter> registry;
+  RegistryFiles registryFiles;
 
   // Process-level state of the simulated host.
   std::string currentDir;             // Windows path of the current directory, e.g. "C:\DIST"
@@ -89,6 +109,7 @@ struct Machine {
   std::string transcriptPath;  // empty: no transcript
   std::string answersPath;     // empty: interactive
   std::string recordPath;      // empty: an interactive run records nothing
+  std::string statsPath;       // empty: no statistics of the run
 };
 
 // How a machine is opened: what the process environment would otherwise say.
@@ -99,11 +120,12 @@ struct OpenOptions {
   std::string transcriptPath;
   std::string answersPath;
   std::string recordPath;
+  std::string statsPath;  // a file to which closing the machine appends counts of its work
 };
 
 // Opens the image; on failure returns false and describes the fault, leaving no machine open.
 bool OpenMachine(const OpenOptions &options, ImageError *error);
-// Forgets the open machine (tests open many in one process).
+// Closes the open machine (tests open many in one process): its registry's log is folded.
 void CloseMachine();
 bool MachineOpen();
 Machine &M();  // the open machine; aborts when none is open
@@ -115,7 +137,9 @@ bool ReadHostFile(const std::string &hostPath, std::string *content);
 // Durable saving: the new content is written to a new file and renamed over the old one.
 bool WriteFileAtomically(const std::string &hostPath, const std::string &content);
 bool SaveMachineIni();  // writes M().ini back
-bool SaveRegistry();    // writes M().registry back to system.reg
+// Writes M().registry to system.reg in full (its log folded in). The registry calls log each
+// change instead (winsim/registry_log.h); this serves those who change the store directly.
+bool SaveRegistry();
 // Updates [section] key = value in machine.ini and saves it.
 bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value);
 

@@ -27,6 +27,7 @@ int main(int argc, char **argv) {
   options.virtualClock = clockName == "virtual";
   if (const char *t = std::getenv("WINSIM_TRANSCRIPT")) options.transcriptPath = t;
   if (const char *r = std::getenv("WINSIM_RECORD")) options.recordPath = r;
+  if (const char *st = std::getenv("WINSIM_STATS")) options.statsPath = st;
   if (const char *a = std::getenv("WINSIM_ANSWERS")) {
     options.answersPath = a;
     if (std::FILE *f = std::fopen(a, "r")) {

@@ -484,6 +484,41 @@ std::string FormatRegistryTree(const RegKey &key, const std::string &eol) {
   return out;
 }
 
+std::shared_ptr<RegKey> ParseSavedKey(const std::string &text, const std::string &fileName,
+                                      std::unique_ptr<RegistryStore, RegistryStoreDeleter> *saved) {
+  *saved = ParseRegistry(text, fileName, nullptr);
+  if (!*saved || (*saved)->sections.empty()) return nullptr;
+  std::shared_ptr<RegKey> root = (*saved)->sections[0].key;
+  for (const RegSection &s : (*saved)->sections)
+    for (const RegKey *k = s.key.get(); k != root.get(); k = k->parent)
+      if (!k) return nullptr;
+  return root;
+}
+
+namespace {
+
+// Makes the values and keys below `key`, read from a saved file, new to this store: written in
+// canonical form, timed now.
+void Adopt(RegKey &key) {
+  TouchKey(key);
+  for (auto &v : key.values) v->placed = v->changed = false;
+  for (auto &sub : key.subkeys) {
+    sub->parent = &key;
+    sub->firstSection = sub->lastSection = -1;
+    Adopt(*sub);
+  }
+}
+
+}  // namespace
+
+void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot) {
+  for (auto &sub : key.subkeys) MarkDeleted(*sub);
+  for (auto &v : key.values) v->dead = true;
+  key.subkeys = savedRoot.subkeys;
+  key.values = savedRoot.values;
+  Adopt(key);
+}
+
 // ---- Tree operations -------------------------------------------------------------------------
 
 std::string RegistryKeyPath(const RegKey &key) {

@@ -1,5 +1,7 @@
 #include "test_image.h"
 
+#include "winsim/registry_log.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -90,6 +92,17 @@ void TestImage::WriteFile(const std::string &relative, const std::string &conten
 
 std::string TestImage::ReadFile(const std::string &relative) const {
   return ReadHostFile(HostPath(relative));
+}
+
+std::unique_ptr<winsim::RegistryStore, winsim::RegistryStoreDeleter> TestImage::Registry() const {
+  winsim::ImageError error;
+  auto store = winsim::LoadImageRegistry(dir_, nullptr, &error);
+  EXPECT_TRUE(store) << error.Text();
+  return store;
+}
+
+std::string TestImage::RegistryFiles() const {
+  return ReadFile("system.reg") + (Exists("system.log") ? ReadFile("system.log") : "");
 }
 
 bool TestImage::Exists(const std::string &relative) const {

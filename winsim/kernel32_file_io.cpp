@@ -129,6 +129,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
   int fd = ::open(host.c_str(), flags, mode);
   if (fd < 0) return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
+  if (!exists) winsim::HostEntryCreated(host);
 
   auto file = std::make_shared<OpenFile>();
   file->fd = fd;

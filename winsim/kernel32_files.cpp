@@ -321,7 +321,7 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
       dst.exists && !sameFile ? dst.host : ParentHost(dst.host) + "/" + LastComponent(dst.full);
 
   bool otherDrive = src.full[0] != dst.full[0];
-  if (!otherDrive && ::rename(src.host.c_str(), target.c_str()) == 0) {
+  if (!otherDrive && RenameHost(src.host, target) == 0) {
     if (IsFileLoaded(src.host)) {
       SetFileLoaded(src.host, false);
       SetFileLoaded(target, true);
@@ -335,7 +335,7 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
   if (error) return SetLastError(error), FALSE;
   // As documented for NT: a source that cannot be deleted after the copy stays, and the move
   // still succeeds.
-  if (!ReadOnly(src.st) && !IsFileLoaded(src.host)) ::unlink(src.host.c_str());
+  if (!ReadOnly(src.st) && !IsFileLoaded(src.host)) UnlinkHost(src.host);
   return TRUE;
 }
 
@@ -384,7 +384,7 @@ uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
       error = ErrorOfErrno(errno);
   }
   if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
-  if (!error && ::rename(temp.c_str(), toHost.c_str()) != 0) error = ErrorOfErrno(errno);
+  if (!error && RenameHost(temp, toHost) != 0) error = ErrorOfErrno(errno);
   if (error) ::unlink(temp.c_str());
   return error;
 }
@@ -450,6 +450,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd >= 0) {
       ::close(fd);
+      winsim::HostEntryCreated(host);
       return answer(name, unique);
     }
     if (errno != EEXIST) return SetLastError(winsim::ErrorOfErrno(errno)), 0;
@@ -509,6 +510,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
   if (!place.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
   if (::mkdir(place.host.c_str(), 0755) != 0)
     return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  winsim::HostEntryCreated(place.host);
   return TRUE;
 }
 
@@ -525,6 +527,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     int e = errno;
     return SetLastError(e == EEXIST ? ERROR_DIR_NOT_EMPTY : winsim::ErrorOfErrno(e)), FALSE;
   }
+  winsim::HostEntryRemoved(place.host);
   return TRUE;
 }
 
@@ -536,7 +539,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
   if (place.isDir || winsim::ReadOnly(place.st) || winsim::IsFileLoaded(place.host))
     return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  if (::unlink(place.host.c_str()) != 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  if (winsim::UnlinkHost(place.host) != 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
   return TRUE;
 }
 

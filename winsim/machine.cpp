@@ -397,6 +397,7 @@ bool WriteFileAtomically(const std::string &hostPath, const std::string &content
     ::unlink(tmp.c_str());
     return false;
   }
+  HostEntryCreated(hostPath);
   return true;
 }
 

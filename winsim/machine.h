@@ -176,6 +176,16 @@ bool EqualNoCase(const std::string &a, const std::string &b);
 // Returns false with a Win32 error (ERROR_INVALID_DRIVE, ERROR_INVALID_NAME, ...) when the path
 // cannot name anything on the image.
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error);
+// ResolvePath reads each host directory once and keeps its listing. Whatever creates, removes or
+// renames a host file or directory while a machine is open tells it here; changes made behind
+// the machine's back (by another program) are seen after ForgetHostListings().
+void HostEntryCreated(const std::string &hostPath);  // and directories made above it
+void HostEntryRemoved(const std::string &hostPath);
+void HostEntryRenamed(const std::string &fromHost, const std::string &toHost);
+void ForgetHostListings();
+// unlink and rename of host paths that tell the listings; they answer as ::unlink and ::rename.
+int UnlinkHost(const std::string &hostPath);
+int RenameHost(const std::string &fromHost, const std::string &toHost);
 // Full Windows path of a path, in canonical form (drive letter upper-case, no "." or "..").
 bool FullWindowsPath(const std::string &windowsPath, std::string *fullPath, uint32_t *error);
 // The Windows path that names a host path, when it lies inside a drive.

@@ -289,7 +289,7 @@ bool FoldRegistryLog(Machine &machine) {
   // system.reg and the next load passes over it.
   if (files.logFd >= 0) ::close(files.logFd);
   files.logFd = -1;
-  ::unlink(LogPath(machine.dir).c_str());
+  UnlinkHost(LogPath(machine.dir));
   files.logBytes = 0;
   files.logLeft = false;
   files.logBroken = false;

@@ -474,6 +474,7 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   std::error_code ec;
   std::filesystem::create_directories(versionDir, ec);
   if (ec) return Fail(ERROR_ACCESS_DENIED);
+  HostEntryCreated(versionDir);
   for (int i = 0; i < 3; ++i) {
     std::string target;
     if (!ResolvePath(directory + "\\" + version + "\\" + FileNamePart(files[i]), &target, &error))

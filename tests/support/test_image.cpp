@@ -51,9 +51,11 @@ std::string MakeTempDir(const std::string &prefix) {
   return buf.data();
 }
 
+// A test that changes host files under an open machine does it behind the machine's back.
 void RemoveTree(const std::string &path) {
   std::error_code ec;
   fs::remove_all(path, ec);
+  if (winsim::MachineOpen()) winsim::ForgetHostListings();
 }
 
 std::string ReadHostFile(const std::string &path) {
@@ -67,6 +69,7 @@ void WriteHostFile(const std::string &path, const std::string &content) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary);
   out << content;
+  if (winsim::MachineOpen()) winsim::ForgetHostListings();
 }
 
 TestImage::TestImage(const std::string &machineIni, const std::string &systemReg) {

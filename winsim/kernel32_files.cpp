@@ -6,7 +6,6 @@
 // permission (checked here, so that it holds for every host user, root included), its dates are
 // the host's. A file that a running service has loaded cannot be deleted, replaced or
 // overwritten, but it can be renamed, and the mark follows it.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,7 +92,7 @@ bool Locate(LPCSTR path, Place *place, DWORD *error) {
   place->root = place->full.size() == 3;
   place->exists = ::stat(place->host.c_str(), &place->st) == 0;
   place->isDir = place->exists && S_ISDIR(place->st.st_mode);
-  if (place->root) {
+  if (place->root || place->exists) {
     place->parentIsDir = true;
   } else {
     struct stat parent;
@@ -600,22 +599,18 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
   std::vector<std::string> names;
   if (!dir.root) names = {".", ".."};  // a drive's root has neither
-  std::vector<std::string> stored;
-  if (DIR *d = ::opendir(dir.host.c_str())) {
-    while (dirent *e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != ".." &&
-          n.compare(0, sizeof winsim::kCopyPrefix - 1, winsim::kCopyPrefix) != 0)
-        stored.push_back(n);
-    }
-    ::closedir(d);
-  }
+  // A name without wildcards (nor the final dot that also matches a name without extension)
+  // can match only the entries of that name.
+  bool plain = name.find_first_of("*?") == std::string::npos && name.back() != '.';
+  std::vector<std::string> listed;
+  winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed);
   // A stable order, as NTFS gives: by the upper-cased name.
-  std::sort(stored.begin(), stored.end(), [](const std::string &a, const std::string &b) {
-    std::string ua = winsim::Upper(a), ub = winsim::Upper(b);
-    return ua != ub ? ua < ub : a < b;
-  });
-  names.insert(names.end(), stored.begin(), stored.end());
+  std::vector<std::pair<std::string, std::string>> stored;
+  for (const std::string &n : listed)
+    if (n.compare(0, sizeof winsim::kCopyPrefix - 1, winsim::kCopyPrefix) != 0)
+      stored.emplace_back(winsim::Upper(n), n);
+  std::sort(stored.begin(), stored.end());
+  for (auto &entry : stored) names.push_back(std::move(entry.second));
 
   auto search = std::make_shared<winsim::Search>();
   std::string pattern = winsim::FileSystemPattern(name);

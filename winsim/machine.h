@@ -183,6 +183,10 @@ void HostEntryCreated(const std::string &hostPath);  // and directories made abo
 void HostEntryRemoved(const std::string &hostPath);
 void HostEntryRenamed(const std::string &fromHost, const std::string &toHost);
 void ForgetHostListings();
+// The names of a host directory's entries from its listing, "." and ".." left out; with a name,
+// only those that equal it without regard to case. False when the directory cannot be read.
+bool HostDirectoryNames(const std::string &dir, const std::string &name,
+                        std::vector<std::string> *names);
 // unlink and rename of host paths that tell the listings; they answer as ::unlink and ::rename.
 int UnlinkHost(const std::string &hostPath);
 int RenameHost(const std::string &fromHost, const std::string &toHost);

@@ -58,6 +58,28 @@ bool FindEntry(const std::string &dir, const std::string &name, std::string *act
   return true;
 }
 
+}  // namespace
+
+bool HostDirectoryNames(const std::string &dir, const std::string &name,
+                        std::vector<std::string> *names) {
+  names->clear();
+  const Listing *listing = ListingOf(dir);
+  if (!listing) return false;
+  auto add = [&](const std::vector<std::string> &entries) {
+    for (const std::string &n : entries)
+      if (n != "." && n != "..") names->push_back(n);
+  };
+  if (name.empty()) {
+    for (const auto &entry : *listing) add(entry.second);
+  } else {
+    auto it = listing->find(Upper(name));
+    if (it != listing->end()) add(it->second);
+  }
+  return true;
+}
+
+namespace {
+
 void SplitHost(const std::string &hostPath, std::string *dir, std::string *name) {
   size_t slash = hostPath.rfind('/');
   *dir = slash == 0 ? "/" : hostPath.substr(0, slash == std::string::npos ? 0 : slash);

@@ -49,7 +49,7 @@ struct InfSection {
 };
 
 struct InfFile {
-  std::vector<InfSection> sections;              // in file order
+  std::vector<InfSection> sections;               // in file order
   std::unordered_map<std::string, size_t> index;  // Upper(name) -> its section
   const InfSection *Find(const std::string &name) const;
 };

@@ -28,6 +28,7 @@ struct OpenFile {
   int fd = -1;
   bool read = false, write = false;
   bool harness = false;  // a file of the harness: never failed by [faults]
+  bool regular = false;  // a regular host file, which reads short only at its end
   std::string host;
   ~OpenFile() {
     if (fd > 2) ::close(fd);
@@ -136,6 +137,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   file->read = read;
   file->write = write;
   file->harness = harness;
+  file->regular = !exists || S_ISREG(st.st_mode);
   file->host = host;
   // CREATE_ALWAYS and OPEN_ALWAYS tell whether the file was there.
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
@@ -159,6 +161,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     if (n < 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
     if (n == 0) break;  // the end of the file: success with what was read
     done += static_cast<DWORD>(n);
+    if (file->regular && done < nNumberOfBytesToRead) break;  // the end too, without asking again
   }
   *lpNumberOfBytesRead = done;
   return TRUE;

@@ -82,7 +82,8 @@ struct Place {
   struct stat st = {};
 };
 
-bool Locate(LPCSTR path, Place *place, DWORD *error) {
+// Without `examine` only the names are found: what exists is left unknown.
+bool Locate(LPCSTR path, Place *place, DWORD *error, bool examine = true) {
   uint32_t e = 0;
   if (!FullWindowsPath(path ? path : "", &place->full, &e) ||
       !ResolvePath(place->full, &place->host, &e)) {
@@ -90,6 +91,7 @@ bool Locate(LPCSTR path, Place *place, DWORD *error) {
     return false;
   }
   place->root = place->full.size() == 3;
+  if (!examine) return true;
   place->exists = ::stat(place->host.c_str(), &place->st) == 0;
   place->isDir = place->exists && S_ISDIR(place->st.st_mode);
   if (place->root || place->exists) {
@@ -594,16 +596,16 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 
   Place dir;
   DWORD error = 0;
-  if (!winsim::Locate(dirPart.c_str(), &dir, &error))
+  if (!winsim::Locate(dirPart.c_str(), &dir, &error, false))
     return SetLastError(error), INVALID_HANDLE_VALUE;
-  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-  std::vector<std::string> names;
-  if (!dir.root) names = {".", ".."};  // a drive's root has neither
   // A name without wildcards (nor the final dot that also matches a name without extension)
   // can match only the entries of that name.
   bool plain = name.find_first_of("*?") == std::string::npos && name.back() != '.';
   std::vector<std::string> listed;
-  winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed);
+  if (!winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed))
+    return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;  // no such directory
+  std::vector<std::string> names;
+  if (!dir.root) names = {".", ".."};  // a drive's root has neither
   // A stable order, as NTFS gives: by the upper-cased name.
   std::vector<std::pair<std::string, std::string>> stored;
   for (const std::string &n : listed)

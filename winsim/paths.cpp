@@ -29,8 +29,10 @@ bool BadNameChar(unsigned char c) {
 using Listing = std::unordered_map<std::string, std::vector<std::string>>;
 
 // Directories read once per machine, then kept right by the machine's own changes, so that a
-// look-up costs the same however many files a directory holds.
-std::unordered_map<std::string, Listing> g_listings;
+// look-up costs the same however many files a directory holds. Never destroyed: the machine's
+// end, which may come with the process's, still tells it of the files it writes.
+std::unordered_map<std::string, Listing> &g_listings =
+    *new std::unordered_map<std::string, Listing>;
 
 [[maybe_unused]] const bool g_hooked = (AddOpenHook(&ForgetHostListings), true);
 

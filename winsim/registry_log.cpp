@@ -53,13 +53,6 @@ std::string Field(const std::string &text) {
   return out;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 bool Unfield(const std::string &field, std::string *text) {
   text->clear();
   if (field == "@") return true;
@@ -67,7 +60,7 @@ bool Unfield(const std::string &field, std::string *text) {
     unsigned char u = static_cast<unsigned char>(field[i]);
     if (u == '%') {
       if (i + 2 >= field.size()) return false;
-      int hi = HexValue(field[i + 1]), lo = HexValue(field[i + 2]);
+      int hi = HexDigit(field[i + 1]), lo = HexDigit(field[i + 2]);
       if (hi < 0 || lo < 0) return false;
       *text += static_cast<char>(hi * 16 + lo);
       i += 2;

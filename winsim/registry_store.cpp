@@ -34,13 +34,6 @@ size_t SkipBlanks(const std::string &s, size_t pos) {
   return pos;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool StartsWithNoCase(const std::string &s, size_t pos, const char *prefix) {
   for (size_t i = 0; prefix[i]; ++i) {
     if (pos + i >= s.size()) return false;
@@ -519,6 +512,13 @@ void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot) {
   Adopt(key);
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 // ---- Tree operations -------------------------------------------------------------------------
 
 std::string RegistryKeyPath(const RegKey &key) {
@@ -584,6 +584,8 @@ std::shared_ptr<RegKey> AddSubkey(RegKey &parent, const std::string &name) {
 }
 
 void RemoveSubkey(RegKey &key) {
+  // Marked first: the parent may hold the key's last reference, and then the key goes with it.
+  MarkDeleted(key);
   RegKey *parent = key.parent;
   if (parent) {
     auto &subs = parent->subkeys;
@@ -592,7 +594,6 @@ void RemoveSubkey(RegKey &key) {
                subs.end());
     TouchKey(*parent);
   }
-  MarkDeleted(key);
 }
 
 RegValue *FindValue(const RegKey &key, const std::string &name) {

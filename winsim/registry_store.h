@@ -1,4 +1,5 @@
-// The registry of the machine image: every hive in one REGEDIT4 text file (system.reg).
+// The registry of the machine image: every hive in one REGEDIT4 text file (system.reg), with the
+// changes made since it was last written in its log (winsim/registry_log.h).
 //
 // The tree is kept in memory the way NT keeps it: names compare without regard to case, subkeys
 // in NT's enumeration order (sorted without regard to case), values in the order they were
@@ -92,6 +93,9 @@ std::shared_ptr<RegKey> ParseSavedKey(const std::string &text, const std::string
 // Puts the values and subkeys of a saved key in place of the key's own (which are marked
 // deleted), as new items of this store.
 void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot);
+
+// The value of a hex digit, -1 for any other character.
+int HexDigit(char c);
 
 // ---- Tree operations (no access rules, no saving) -------------------------------------------
 

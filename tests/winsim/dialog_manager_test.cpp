@@ -289,7 +289,7 @@ TEST(Dialogs, AModelessDialogIsTheStatusLine) {
   ASSERT_NE(gauge, nullptr);
   EXPECT_FALSE(IsWindowVisible(gauge)) << "shown only when asked";
   ShowWindow(gauge, SW_SHOW);
-  ShowWindow(gauge, SW_SHOW);  // already the status line: not drawn again
+  ShowWindow(gauge, SW_SHOW);            // already the status line: not drawn again
   SetDlgItemTextA(gauge, 100, "a.dll");  // nor for a change that changes nothing
   SendDlgItemMessageA(gauge, 130, PBM_SETPOS, 50, 0);
   SetDlgItemTextA(gauge, 100, "b.dll");

@@ -138,6 +138,14 @@ LONG SetSz(HKEY key, const char *name, const std::string &text) {
                         static_cast<DWORD>(text.size() + 1));
 }
 
+// Two changes on the open machine: SOFTWARE\Norvale made, its Driver value set.
+void SetDriver() {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale", &key), ERROR_SUCCESS);
+  ASSERT_EQ(SetSz(key, "Driver", "zelpsmon.dll"), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
 }  // namespace
 
 TEST(RegistryLog, EachChangeIsOneRecordThatReplaysToWhatMemoryHolds) {
@@ -233,10 +241,7 @@ TEST(RegistryLog, WhatAKillLeftIsReplayedAndFoldedByTheNextOpen) {
   // Two whole records, as a killed process leaves them, and what may follow them.
   TestImage source;
   source.Open();
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale", &key), ERROR_SUCCESS);
-  ASSERT_EQ(SetSz(key, "Driver", "zelpsmon.dll"), ERROR_SUCCESS);
-  RegCloseKey(key);
+  SetDriver();
   const std::string registry = source.ReadFile("system.reg");
   const std::string log = source.ReadFile("system.log");
   winsim::CloseMachine();
@@ -288,9 +293,7 @@ TEST(RegistryLog, WhatAKillLeftIsReplayedAndFoldedByTheNextOpen) {
 TEST(RegistryLogDeathTest, ExitProcessFoldsTheLog) {
   TestImage image;
   image.Open();
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale", &key), ERROR_SUCCESS);
-  ASSERT_EQ(SetSz(key, "Driver", "zelpsmon.dll"), ERROR_SUCCESS);
+  SetDriver();
   EXPECT_EXIT(ExitProcess(2), ::testing::ExitedWithCode(2), "");
   EXPECT_FALSE(image.Exists("system.log"));
   EXPECT_NE(image.ReadFile("system.reg").find("zelpsmon.dll"), std::string::npos);

@@ -188,19 +188,22 @@ bool StageForRestart(const MachineFile &source, const MachineFile &target, std::
 const char kInUse[] =
     "the file there is in use by a running service and cannot be replaced while the service runs";
 
-// The checks and the copy of one file; `why` says what went wrong.
-bool CopyOne(const std::string &from, const std::string &to, bool append, std::string *why) {
-  MachineFile source, target;
+// The checks and the copy of a file found to exist; `why` says what went wrong. `dirMade`, when
+// given, names the directory this run of copies has made (or found) last, which is not looked
+// at again for the next file that goes there.
+bool CopyFound(const MachineFile &source, const std::string &to, bool append, std::string *dirMade,
+               std::string *why) {
+  MachineFile target;
   DWORD error = 0;
-  if (!LocateMachineFile(from, &source, &error)) return *why = ErrorText(error), false;
-  if (!source.exists) return *why = "the file does not exist", false;
-  if (source.isDir) return *why = "it is a directory, not a file", false;
   if (!LocateMachineFile(to, &target, &error)) return *why = ErrorText(error), false;
   if (target.isDir) return *why = "a directory of that name is in the way", false;
 
   std::string dir = ParentOf(target.full);
-  if (!CreateMachineDirectory(dir, &error))
-    return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
+  if (!dirMade || *dirMade != dir) {
+    if (!CreateMachineDirectory(dir, &error))
+      return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
+    if (dirMade) *dirMade = dir;
+  }
   if (target.exists && target.readOnly) return *why = "the file there is read-only", false;
   // A file copied onto itself is already in place; opening it for writing would empty it.
   if (EqualNoCase(source.full, target.full))
@@ -225,6 +228,15 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
     return *why = ErrorText(error), false;
   }
   return true;
+}
+
+bool CopyOne(const std::string &from, const std::string &to, bool append, std::string *why) {
+  MachineFile source;
+  DWORD error = 0;
+  if (!LocateMachineFile(from, &source, &error)) return *why = ErrorText(error), false;
+  if (!source.exists) return *why = "the file does not exist", false;
+  if (source.isDir) return *why = "it is a directory, not a file", false;
+  return CopyFound(source, to, append, nullptr, why);
 }
 
 std::string CannotCopy(const std::string &from, const std::string &to, const std::string &why) {
@@ -282,7 +294,7 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
 
   // A distribution that lacks a file is found out before anything is copied.
   uint64_t total = 0;
-  std::vector<uint64_t> sizes;
+  std::vector<MachineFile> sources;
   for (const CopyJob &job : jobs) {
     MachineFile source;
     DWORD error = 0;
@@ -300,12 +312,13 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
       WriteTranscript("copy 0" + counted);
       return grcNotOkay;
     }
-    sizes.push_back(source.size);
+    sources.push_back(source);
     total += source.size;
   }
 
   uint64_t done = 0;
   int billboard = -1;
+  std::string dirMade;
   size_t copied = 0;
   GRC grc = grcOkay;
   for (size_t i = 0; i < jobs.size(); ++i) {
@@ -318,14 +331,14 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
     ShowGauge(total ? static_cast<unsigned>(done * 100 / total) : 0, FileName(jobs[i].source));
 
     std::string why;
-    if (!CopyOne(jobs[i].source, jobs[i].destination, false, &why)) {
+    if (!CopyFound(sources[i], jobs[i].destination, false, &dirMade, &why)) {
       EndGauge();
       TellUser(CannotCopy(jobs[i].source, jobs[i].destination, why));
       grc = grcNotOkay;
       break;
     }
     WriteLogLine("Copied " + jobs[i].source + " to " + jobs[i].destination);
-    done += sizes[i];
+    done += sources[i].size;
     ++copied;
   }
   if (grc == grcOkay) ShowGauge(100, "");

@@ -24,16 +24,7 @@ std::vector<CopyListEntry> g_list;
 
 const InfSection *FindSection(const std::string &name) {
   const InfFile *inf = OpenedInf();
-  if (!inf) return nullptr;
-  for (const InfSection &s : inf->sections)
-    if (EqualNoCase(s.name, name)) return &s;
-  return nullptr;
-}
-
-const InfLine *FindKeyLine(const InfSection &section, const std::string &key) {
-  for (const InfLine &line : section.lines)
-    if (line.hasKey && EqualNoCase(line.key, key)) return &line;
-  return nullptr;
+  return inf ? inf->Find(name) : nullptr;
 }
 
 bool Given(LPCSTR text) {
@@ -124,7 +115,7 @@ bool AddEntry(CopyListEntry::Kind kind, LPCSTR szSect, LPCSTR szKey, LPCSTR szSr
     std::fprintf(stderr, "setupkit: the setup file has no section [%s] to copy\n", szSect);
     return false;
   }
-  if (kind != CopyListEntry::kSection && !FindKeyLine(*section, szKey)) {
+  if (kind != CopyListEntry::kSection && !section->Find(szKey)) {
     std::fprintf(stderr, "setupkit: section [%s] of the setup file has no key \"%s\"\n", szSect,
                  szKey);
     return false;
@@ -181,7 +172,7 @@ bool ResolveCopyList(std::vector<CopyJob> *jobs, std::string *problem) {
         if (!JobOf(entry, *section, line, jobs, problem)) return false;
       continue;
     }
-    const InfLine *line = FindKeyLine(*section, entry.key);
+    const InfLine *line = section->Find(entry.key);
     if (!line) {
       *problem =
           "Section [" + entry.section + "] of the setup file has no key \"" + entry.key + "\".";

@@ -131,17 +131,9 @@ bool ParseEntry(const std::string &text, int lineNo, InfLine *out, std::string *
   return true;
 }
 
-InfSection *FindSection(InfFile *inf, const std::string &name) {
-  for (InfSection &s : inf->sections)
-    if (EqualNoCase(s.name, name)) return &s;
-  return nullptr;
-}
-
 const InfSection *FindOpenSection(LPCSTR name) {
   if (!g_infOpen || !name) return nullptr;
-  for (const InfSection &s : g_inf.sections)
-    if (EqualNoCase(s.name, name)) return &s;
-  return nullptr;
+  return g_inf.Find(name);
 }
 
 // The whole setup file; false with the reason.
@@ -168,6 +160,16 @@ bool ReadSetupFile(const std::string &path, std::string *content, std::string *e
 }
 
 }  // namespace
+
+const InfLine *InfSection::Find(const std::string &key) const {
+  auto it = keys.find(Upper(key));
+  return it == keys.end() ? nullptr : &lines[it->second];
+}
+
+const InfSection *InfFile::Find(const std::string &name) const {
+  auto it = index.find(Upper(name));
+  return it == index.end() ? nullptr : &sections[it->second];
+}
 
 bool ParseInf(const std::string &text, InfFile *inf, std::string *error) {
   InfFile result;
@@ -219,11 +221,9 @@ bool ParseInf(const std::string &text, InfFile *inf, std::string *error) {
         *error = LineError(lineNo, "text follows the section header");
         return false;
       }
-      section = FindSection(&result, name);
-      if (!section) {
-        result.sections.push_back(InfSection{name, {}});
-        section = &result.sections.back();
-      }
+      auto placed = result.index.emplace(Upper(name), result.sections.size());
+      if (placed.second) result.sections.push_back(InfSection{name, {}, {}});
+      section = &result.sections[placed.first->second];
       continue;
     }
 
@@ -233,6 +233,7 @@ bool ParseInf(const std::string &text, InfFile *inf, std::string *error) {
     }
     InfLine entry;
     if (!ParseEntry(line, lineNo, &entry, error)) return false;
+    if (entry.hasKey) section->keys.emplace(Upper(entry.key), section->lines.size());
     section->lines.push_back(std::move(entry));
   }
   *inf = std::move(result);
@@ -286,14 +287,11 @@ int WINAPI CbGetInfSectionKeyField(LPCSTR szSection, LPCSTR szKey, USHORT iField
                                    int cbBuf) {
   CopyText("", szBuf, cbBuf);
   const InfSection *section = FindOpenSection(szSection);
-  if (!section || !szKey) return -1;
-  for (const InfLine &line : section->lines) {
-    if (!line.hasKey || !EqualNoCase(line.key, szKey)) continue;
-    if (iField == 0) return CopyText(line.key, szBuf, cbBuf);
-    if (iField > line.fields.size()) return 0;
-    return CopyText(line.fields[iField - 1], szBuf, cbBuf);
-  }
-  return -1;
+  const InfLine *line = section && szKey ? section->Find(szKey) : nullptr;
+  if (!line) return -1;
+  if (iField == 0) return CopyText(line->key, szBuf, cbBuf);
+  if (iField > line->fields.size()) return 0;
+  return CopyText(line->fields[iField - 1], szBuf, cbBuf);
 }
 
 BOOL WINAPI FSetSymbolToListOfInfKeys(LPCSTR szSymbol, LPCSTR szSection, BOOL fNulls) {

@@ -46,16 +46,19 @@ bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD 
   file->isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   file->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (!file->isDir) {
-    // Opened for no access, which any file allows: its size and date.
-    HANDLE handle = CreateFileA(file->full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      DWORD high = 0;
-      DWORD low = GetFileSize(handle, &high);
-      if (low != INVALID_FILE_SIZE || GetLastError() == ERROR_SUCCESS)
-        file->size = static_cast<uint64_t>(high) << 32 | low;
-      GetFileTime(handle, nullptr, nullptr, &file->written);
-      CloseHandle(handle);
+    // Its size and date from its directory entry, without opening it. The full path holds no
+    // wildcard (the attributes were found), so the search finds the file itself; of names that
+    // differ in case alone, the one spelt as asked.
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(file->full.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      const std::string name = file->full.substr(file->full.rfind('\\') + 1);
+      WIN32_FIND_DATAA chosen = data;
+      while (name != chosen.cFileName && FindNextFileA(find, &data))
+        if (name == data.cFileName) chosen = data;
+      FindClose(find);
+      file->size = static_cast<uint64_t>(chosen.nFileSizeHigh) << 32 | chosen.nFileSizeLow;
+      file->written = chosen.ftLastWriteTime;
     }
   }
   return true;
@@ -64,6 +67,7 @@ bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD 
 bool CreateMachineDirectory(const std::string &windowsPath, DWORD *error) {
   MachineFile dir;
   if (!LocateMachineFile(windowsPath, &dir, error)) return false;
+  if (dir.isDir) return true;
   const std::string &full = dir.full;
   // "C:\A\B": make C:\A, then C:\A\B.
   for (size_t pos = 3; pos <= full.size(); ++pos) {

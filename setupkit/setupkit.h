@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "setupkit/transcript_text.h"
@@ -42,10 +43,15 @@ struct InfLine {
 struct InfSection {
   std::string name;
   std::vector<InfLine> lines;  // in file order; a repeated section adds to the first
+  std::unordered_map<std::string, size_t> keys;  // Upper(key) -> its first line
+  // The first line of the key, without regard to case; null when none has it.
+  const InfLine *Find(const std::string &key) const;
 };
 
 struct InfFile {
-  std::vector<InfSection> sections;
+  std::vector<InfSection> sections;               // in file order
+  std::unordered_map<std::string, size_t> index;  // Upper(name) -> its section
+  const InfSection *Find(const std::string &name) const;
 };
 
 // Parses the text of a setup file. On failure answers false and says which line and why.

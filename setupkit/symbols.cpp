@@ -23,7 +23,8 @@ const size_t kMaxListItems = 65535;
 struct Symbol {
   bool isList = false;
   std::string value;               // plain symbol
-  std::vector<std::string> items;  // list symbol
+  std::vector<std::string> items;  // list symbol; for a plain one, its items once asked for
+  bool itemsRead = false;          // a plain symbol's items are read from its value
 };
 
 std::map<std::string, Symbol> g_symbols;
@@ -82,15 +83,17 @@ bool ParseListText(const std::string &text, std::vector<std::string> *items) {
   return true;
 }
 
-std::vector<std::string> ItemsOf(const Symbol &symbol) {
-  if (symbol.isList) return symbol.items;
-  std::vector<std::string> items;
-  if (symbol.value.empty()) return items;
-  if (ParseListText(symbol.value, &items)) return items;
-  return {symbol.value};
+// The symbol's items; a plain symbol's value is read as a list once, not at every item.
+const std::vector<std::string> &ItemsOf(Symbol &symbol) {
+  if (symbol.isList || symbol.itemsRead) return symbol.items;
+  symbol.items.clear();
+  if (!symbol.value.empty() && !ParseListText(symbol.value, &symbol.items))
+    symbol.items = {symbol.value};
+  symbol.itemsRead = true;
+  return symbol.items;
 }
 
-const Symbol *Find(LPCSTR name) {
+Symbol *Find(LPCSTR name) {
   if (!ValidName(name)) return nullptr;
   auto it = g_symbols.find(name);
   return it == g_symbols.end() ? nullptr : &it->second;
@@ -100,7 +103,7 @@ const Symbol *Find(LPCSTR name) {
 Symbol &ListSymbol(LPCSTR name) {
   Symbol &symbol = g_symbols[name];
   if (!symbol.isList) {
-    symbol.items = ItemsOf(symbol);
+    ItemsOf(symbol);
     symbol.isList = true;
     symbol.value.clear();
   }
@@ -171,16 +174,16 @@ BOOL WINAPI FRemoveSymbol(LPCSTR szSymbol) {
 }
 
 USHORT WINAPI UsGetListLength(LPCSTR szSymbol) {
-  const Symbol *symbol = Find(szSymbol);
+  Symbol *symbol = Find(szSymbol);
   if (!symbol) return 0;
   return static_cast<USHORT>(ItemsOf(*symbol).size());
 }
 
 int WINAPI CbGetListItem(LPCSTR szListSymbol, USHORT nItem, LPSTR szListItem, int cbMax) {
   CopyText("", szListItem, cbMax);
-  const Symbol *symbol = Find(szListSymbol);
+  Symbol *symbol = Find(szListSymbol);
   if (!symbol) return -1;
-  std::vector<std::string> items = ItemsOf(*symbol);
+  const std::vector<std::string> &items = ItemsOf(*symbol);
   // No item 0 and none past the end: -1, never an empty item that would pass for a real one.
   if (nItem < 1 || nItem > items.size()) return -1;
   return CopyText(items[nItem - 1], szListItem, cbMax);
@@ -195,7 +198,7 @@ BOOL WINAPI FAddListItem(LPCSTR szListSymbol, LPCSTR szListItem) {
 }
 
 BOOL WINAPI FReplaceListItem(LPCSTR szListSymbol, USHORT nItem, LPCSTR szListItem) {
-  const Symbol *found = Find(szListSymbol);
+  Symbol *found = Find(szListSymbol);
   if (!found) return FALSE;
   if (nItem < 1 || nItem > ItemsOf(*found).size()) return FALSE;
   Symbol &symbol = ListSymbol(szListSymbol);

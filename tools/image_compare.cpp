@@ -371,7 +371,7 @@ bool IsScratch(const fs::path &host, const std::string &imageDir) {
     return true;
   // A drive mapped onto the image directory itself holds the image's own files.
   if (host.parent_path().string() == imageDir)
-    for (const char *own : {"machine.ini", "system.reg", "progman.ini", "setup.lock"})
+    for (const char *own : {"machine.ini", "system.reg", "system.log", "progman.ini", "setup.lock"})
       if (name == own) return true;
   return false;
 }

@@ -100,12 +100,13 @@ bool Perform(const PendingRename &op, std::string *done, std::string *why) {
                            : ": " + std::string(std::strerror(errno)));
         return false;
       }
+      winsim::HostEntryRemoved(src.host);
     } else {
       if (ReadOnly(src.st)) {
         *why = from + " is read-only";
         return false;
       }
-      if (::unlink(src.host.c_str()) != 0) {
+      if (winsim::UnlinkHost(src.host) != 0) {
         *why = from + ": " + std::strerror(errno);
         return false;
       }
@@ -153,7 +154,7 @@ bool Perform(const PendingRename &op, std::string *done, std::string *why) {
     *why = dst.full + " lies inside " + from;
     return false;
   }
-  if (::rename(src.host.c_str(), target.c_str()) != 0) {
+  if (winsim::RenameHost(src.host, target) != 0) {
     *why = from + ": " + std::strerror(errno);
     return false;
   }

@@ -369,6 +369,7 @@ bool BuildImage(const Profile &profile, const std::string &imageDir, std::string
       winsim::CloseMachine();
       return false;
     }
+    winsim::HostEntryCreated(host);
   }
   for (const ProfileFile &file : profile.files) {
     std::string parent = file.path.substr(0, file.path.find_last_of('\\'));
@@ -376,6 +377,7 @@ bool BuildImage(const Profile &profile, const std::string &imageDir, std::string
     std::string hostParent, host;
     if (!hostPathOf(parent, &hostParent)) return winsim::CloseMachine(), false;
     fs::create_directories(hostParent, ec);
+    if (!ec) winsim::HostEntryCreated(hostParent);
     // Resolve again now that the directories exist, so that the name's case is matched.
     if (!hostPathOf(file.path, &host)) return winsim::CloseMachine(), false;
     if (ec || !WriteFileBytes(host, file.content)) {
@@ -383,6 +385,7 @@ bool BuildImage(const Profile &profile, const std::string &imageDir, std::string
       winsim::CloseMachine();
       return false;
     }
+    winsim::HostEntryCreated(host);
   }
   winsim::CloseMachine();
   return true;

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "winsim/machine.h"
+#include "winsim/registry_log.h"
 #include "winsim/registry_store.h"
 
 namespace {
@@ -132,15 +133,14 @@ bool HasLineBreak(const std::string &name) {
   return name.find_first_of("\r\n") != std::string::npos;
 }
 
-// Work undone when the registry cannot be saved, so that memory never holds a change that is
-// not on disk.
+// One call's change: the record that the registry's log gets for it, and the work undone when
+// the record cannot be written, so that memory never holds a change that is not on disk.
 struct Change {
   std::vector<std::function<void()>> undo;
-  bool changed = false;
+  std::string record;  // empty: nothing that outlives the machine changed
 
   LONG Commit() {
-    if (!changed) return ERROR_SUCCESS;
-    if (winsim::SaveRegistry()) return ERROR_SUCCESS;
+    if (record.empty() || winsim::AppendRegistryLog(record)) return ERROR_SUCCESS;
     Rollback();
     return ERROR_CANTWRITE;
   }
@@ -211,21 +211,26 @@ LONG CreatePath(const Target &base, LPCSTR subKey, DWORD options, Change *change
       sub = winsim::AddSubkey(*key, part);
       sub->isVolatile = isVolatile;
       change->undo.push_back([sub] { winsim::RemoveSubkey(*sub); });
-      change->changed = true;
       created = true;
     }
     key = sub;
   }
   if (!created && Denied(winsim::RegistryKeyPath(*key))) return ERROR_ACCESS_DENIED;
+  if (created) change->record = winsim::KeyCreatedRecord(*key);
   *result = key;
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
 
+// Sets the value; a value that holds this type and data already is left as it is, unwritten.
+// The value's record stands for the key too, which a value set creates when it is missing.
 void SetValueUndoable(RegKey &key, const std::string &name, DWORD type, const std::string &data,
                       Change *change) {
-  std::shared_ptr<RegKey> keep;
   if (RegValue *old = winsim::FindValue(key, name)) {
+    if (old->type == type && old->data == data) {
+      winsim::TouchKey(key);
+      return;
+    }
     RegValue saved = *old;
     change->undo.push_back([old, saved] {
       old->type = saved.type;
@@ -237,7 +242,7 @@ void SetValueUndoable(RegKey &key, const std::string &name, DWORD type, const st
     change->undo.push_back([k] { k->values.pop_back(); });
   }
   winsim::SetValue(key, name, type, data);
-  change->changed = true;
+  change->record = winsim::ValueSetRecord(key, *winsim::FindValue(key, name));
 }
 
 // Copies a name into a caller's buffer of `capacity` characters, terminator included.
@@ -288,18 +293,6 @@ bool IsBelow(const RegKey &key, const RegKey &ancestor) {
   for (const RegKey *k = key.parent; k; k = k->parent)
     if (k == &ancestor) return true;
   return false;
-}
-
-// Makes the values and keys below `key`, read from a saved file, new to this store: written in
-// canonical form, timed now.
-void Adopt(RegKey &key) {
-  winsim::TouchKey(key);
-  for (auto &v : key.values) v->placed = v->changed = false;
-  for (auto &sub : key.subkeys) {
-    sub->parent = &key;
-    sub->firstSection = sub->lastSection = -1;
-    Adopt(*sub);
-  }
 }
 
 // Creates the key below `base` (or finds it), saves the change, then hands out a handle to it.
@@ -400,9 +393,9 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (!key->parent || (parts.empty() && base.predefined)) return ERROR_ACCESS_DENIED;
   if (Denied(winsim::RegistryKeyPath(*key)) || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
   RegKey *parent = key->parent;
-  winsim::RemoveSubkey(*key);
   Change change;
-  change.changed = true;
+  change.record = winsim::KeyDeletedRecord(*key);
+  winsim::RemoveSubkey(*key);
   change.undo.push_back([parent, key] {
     key->deleted = false;
     Reinsert(*parent, key);
@@ -422,7 +415,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     std::shared_ptr<RegValue> value = values[i];
     winsim::DeleteValue(*t.key, name);
     Change change;
-    change.changed = true;
+    change.record = winsim::ValueDeletedRecord(*t.key, name);
     RegKey *key = t.key.get();
     change.undo.push_back([key, value, i] {
       value->dead = false;
@@ -643,13 +636,10 @@ LONG WINAPI RegRestoreKeyA(HKEY hKey, LPCSTR lpFile, DWORD dwFlags) {
   std::string text;
   if (!winsim::ReadHostFile(host, &text) || HostDirExists(host)) return ERROR_FILE_NOT_FOUND;
 
-  // The file is what RegSaveKeyA writes: its first key is the saved key, every other key lies
-  // below it.
-  auto saved = winsim::ParseRegistry(text, host, nullptr);
-  if (!saved || saved->sections.empty()) return ERROR_REGISTRY_CORRUPT;
-  std::shared_ptr<RegKey> savedRoot = saved->sections[0].key;
-  for (const winsim::RegSection &s : saved->sections)
-    if (s.key != savedRoot && !IsBelow(*s.key, *savedRoot)) return ERROR_REGISTRY_CORRUPT;
+  // The file is what RegSaveKeyA writes.
+  std::unique_ptr<RegistryStore, winsim::RegistryStoreDeleter> saved;
+  std::shared_ptr<RegKey> savedRoot = winsim::ParseSavedKey(text, host, &saved);
+  if (!savedRoot) return ERROR_REGISTRY_CORRUPT;
 
   // NT refuses while a key below this one is open.
   RegKey &key = *t.key;
@@ -660,13 +650,9 @@ LONG WINAPI RegRestoreKeyA(HKEY hKey, LPCSTR lpFile, DWORD dwFlags) {
 
   std::vector<std::shared_ptr<RegKey>> oldSubkeys = key.subkeys;
   std::vector<std::shared_ptr<RegValue>> oldValues = key.values;
-  for (auto &sub : oldSubkeys) SetDeleted(*sub, true);
-  for (auto &v : oldValues) v->dead = true;
-  key.subkeys = savedRoot->subkeys;
-  key.values = savedRoot->values;
-  Adopt(key);
+  winsim::ReplaceKeyContents(key, *savedRoot);
   Change change;
-  change.changed = true;
+  change.record = winsim::KeyRestoredRecord(key, text);
   change.undo.push_back([&key, oldSubkeys, oldValues] {
     key.subkeys = oldSubkeys;
     key.values = oldValues;

@@ -28,6 +28,7 @@ struct OpenFile {
   int fd = -1;
   bool read = false, write = false;
   bool harness = false;  // a file of the harness: never failed by [faults]
+  bool regular = false;  // a regular host file, which reads short only at its end
   std::string host;
   ~OpenFile() {
     if (fd > 2) ::close(fd);
@@ -129,12 +130,14 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
   int fd = ::open(host.c_str(), flags, mode);
   if (fd < 0) return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
+  if (!exists) winsim::HostEntryCreated(host);
 
   auto file = std::make_shared<OpenFile>();
   file->fd = fd;
   file->read = read;
   file->write = write;
   file->harness = harness;
+  file->regular = !exists || S_ISREG(st.st_mode);
   file->host = host;
   // CREATE_ALWAYS and OPEN_ALWAYS tell whether the file was there.
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
@@ -158,6 +161,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
     if (n < 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
     if (n == 0) break;  // the end of the file: success with what was read
     done += static_cast<DWORD>(n);
+    if (file->regular && done < nNumberOfBytesToRead) break;  // the end too, without asking again
   }
   *lpNumberOfBytesRead = done;
   return TRUE;
@@ -246,8 +250,9 @@ BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   if (DWORD e = winsim::FileFault("FlushFileBuffers", file)) return SetLastError(e), FALSE;
   if (!file) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
   if (!file->write) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  if (file->fd > 2 && ::fsync(file->fd) != 0)
-    return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  // What WriteFile wrote is with the host already, which is the disk of the image: it outlives
+  // the process, as the rest of the machine's durability promises. Forcing it onto the host's
+  // own disk would guard against the host failing, which the image does not model.
   return TRUE;
 }
 

@@ -6,7 +6,6 @@
 // permission (checked here, so that it holds for every host user, root included), its dates are
 // the host's. A file that a running service has loaded cannot be deleted, replaced or
 // overwritten, but it can be renamed, and the mark follows it.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,7 +82,8 @@ struct Place {
   struct stat st = {};
 };
 
-bool Locate(LPCSTR path, Place *place, DWORD *error) {
+// Without `examine` only the names are found: what exists is left unknown.
+bool Locate(LPCSTR path, Place *place, DWORD *error, bool examine = true) {
   uint32_t e = 0;
   if (!FullWindowsPath(path ? path : "", &place->full, &e) ||
       !ResolvePath(place->full, &place->host, &e)) {
@@ -91,9 +91,10 @@ bool Locate(LPCSTR path, Place *place, DWORD *error) {
     return false;
   }
   place->root = place->full.size() == 3;
+  if (!examine) return true;
   place->exists = ::stat(place->host.c_str(), &place->st) == 0;
   place->isDir = place->exists && S_ISDIR(place->st.st_mode);
-  if (place->root) {
+  if (place->root || place->exists) {
     place->parentIsDir = true;
   } else {
     struct stat parent;
@@ -324,7 +325,7 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
       dst.exists && !sameFile ? dst.host : ParentHost(dst.host) + "/" + LastComponent(dst.full);
 
   bool otherDrive = src.full[0] != dst.full[0];
-  if (!otherDrive && ::rename(src.host.c_str(), target.c_str()) == 0) {
+  if (!otherDrive && RenameHost(src.host, target) == 0) {
     if (IsFileLoaded(src.host)) {
       SetFileLoaded(src.host, false);
       SetFileLoaded(target, true);
@@ -338,7 +339,7 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
   if (error) return SetLastError(error), FALSE;
   // As documented for NT: a source that cannot be deleted after the copy stays, and the move
   // still succeeds.
-  if (!ReadOnly(src.st) && !IsFileLoaded(src.host)) ::unlink(src.host.c_str());
+  if (!ReadOnly(src.st) && !IsFileLoaded(src.host)) UnlinkHost(src.host);
   return TRUE;
 }
 
@@ -387,7 +388,7 @@ uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
       error = ErrorOfErrno(errno);
   }
   if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
-  if (!error && ::rename(temp.c_str(), toHost.c_str()) != 0) error = ErrorOfErrno(errno);
+  if (!error && RenameHost(temp, toHost) != 0) error = ErrorOfErrno(errno);
   if (error) ::unlink(temp.c_str());
   return error;
 }
@@ -453,6 +454,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
     int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd >= 0) {
       ::close(fd);
+      winsim::HostEntryCreated(host);
       return answer(name, unique);
     }
     if (errno != EEXIST) return SetLastError(winsim::ErrorOfErrno(errno)), 0;
@@ -512,6 +514,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
   if (!place.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
   if (::mkdir(place.host.c_str(), 0755) != 0)
     return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  winsim::HostEntryCreated(place.host);
   return TRUE;
 }
 
@@ -528,6 +531,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
     int e = errno;
     return SetLastError(e == EEXIST ? ERROR_DIR_NOT_EMPTY : winsim::ErrorOfErrno(e)), FALSE;
   }
+  winsim::HostEntryRemoved(place.host);
   return TRUE;
 }
 
@@ -539,7 +543,7 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (!place.exists) return SetLastError(winsim::MissingError(place)), FALSE;
   if (place.isDir || winsim::ReadOnly(place.st) || winsim::IsFileLoaded(place.host))
     return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  if (::unlink(place.host.c_str()) != 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  if (winsim::UnlinkHost(place.host) != 0) return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
   return TRUE;
 }
 
@@ -595,27 +599,23 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 
   Place dir;
   DWORD error = 0;
-  if (!winsim::Locate(dirPart.c_str(), &dir, &error))
+  if (!winsim::Locate(dirPart.c_str(), &dir, &error, false))
     return SetLastError(error), INVALID_HANDLE_VALUE;
-  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+  // A name without wildcards (nor the final dot that also matches a name without extension)
+  // can match only the entries of that name.
+  bool plain = name.find_first_of("*?") == std::string::npos && name.back() != '.';
+  std::vector<std::string> listed;
+  if (!winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed))
+    return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;  // no such directory
   std::vector<std::string> names;
   if (!dir.root) names = {".", ".."};  // a drive's root has neither
-  std::vector<std::string> stored;
-  if (DIR *d = ::opendir(dir.host.c_str())) {
-    while (dirent *e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != ".." &&
-          n.compare(0, sizeof winsim::kCopyPrefix - 1, winsim::kCopyPrefix) != 0)
-        stored.push_back(n);
-    }
-    ::closedir(d);
-  }
   // A stable order, as NTFS gives: by the upper-cased name.
-  std::sort(stored.begin(), stored.end(), [](const std::string &a, const std::string &b) {
-    std::string ua = winsim::Upper(a), ub = winsim::Upper(b);
-    return ua != ub ? ua < ub : a < b;
-  });
-  names.insert(names.end(), stored.begin(), stored.end());
+  std::vector<std::pair<std::string, std::string>> stored;
+  for (const std::string &n : listed)
+    if (n.compare(0, sizeof winsim::kCopyPrefix - 1, winsim::kCopyPrefix) != 0)
+      stored.emplace_back(winsim::Upper(n), n);
+  std::sort(stored.begin(), stored.end());
+  for (auto &entry : stored) names.push_back(std::move(entry.second));
 
   auto search = std::make_shared<winsim::Search>();
   std::string pattern = winsim::FileSystemPattern(name);

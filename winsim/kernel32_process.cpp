@@ -217,8 +217,10 @@ void WINAPI SetLastError(DWORD dwErrCode) {
 
 void WINAPI ExitProcess(UINT uExitCode) {
   winsim::Transcript("exit " + std::to_string(uExitCode));
-  // The machine closes: its clock is kept for the next run.
+  // The machine closes with the process: its clock is kept for the next run and its registry's
+  // log is folded into system.reg.
   if (winsim::MachineOpen()) winsim::SaveMachineIni();
+  winsim::CloseMachine();
   std::fflush(stdout);
   std::fflush(stderr);
   std::_Exit(static_cast<int>(uExitCode));

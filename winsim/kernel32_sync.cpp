@@ -53,8 +53,10 @@ std::string LockPath(const std::string &name) {
 // Opens the mutex's lock file with a shared lock. *created: no process held it before.
 std::shared_ptr<Mutex> Attach(const std::string &name, bool mayCreate, bool *created) {
   auto mutex = std::make_shared<Mutex>();
-  mutex->fd = ::open(LockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  std::string path = LockPath(name);
+  mutex->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (mutex->fd < 0) return nullptr;
+  winsim::HostEntryCreated(path);
   *created = ::flock(mutex->fd, LOCK_EX | LOCK_NB) == 0;
   if (*created && !mayCreate) return nullptr;            // closing the file lets the lock go
   if (::flock(mutex->fd, LOCK_SH) != 0) return nullptr;  // turns an exclusive lock shared

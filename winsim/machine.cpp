@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "setupkit/transcript_text.h"
+#include "winsim/registry_log.h"
 #include "winsim/registry_store.h"
 #include "winsim/services.h"
 
@@ -343,16 +344,10 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   m->dir = resolved;
   if (!ReadMachineIni(*m, m->dir + "/machine.ini", error)) return false;
 
-  std::string regPath = m->dir + "/system.reg";
-  std::string regText;
-  if (!ReadHostFile(regPath, &regText)) {
-    error->file = regPath;
-    error->line = 0;
-    error->message = "cannot be read: " + std::string(std::strerror(errno));
-    return false;
-  }
-  m->registry = ParseRegistry(regText, regPath, error);
+  m->registry = LoadImageRegistry(m->dir, &m->registryFiles, error);
   if (!m->registry) return false;
+  // A log that a killed process left is folded in at once, so that system.reg is whole again.
+  if (m->registryFiles.logLeft) FoldRegistryLog(*m);
 
   m->virtualClock = options.virtualClock;
   // The machine's clock goes on from where the last run left it, by the real time since then:
@@ -374,6 +369,7 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
       return false;
     }
   }
+  m->statsPath = AbsoluteHostPath(options.statsPath);
   g_machine = std::move(m);
 
   // The current directory: inside a drive it is seen by that drive's letter, elsewhere as the
@@ -398,6 +394,11 @@ bool OpenMachine(const OpenOptions &options, ImageError *error) {
   for (OpenHook hook : Hooks()) hook();
   ServicesOnOpen();
   return true;
+}
+
+Machine::~Machine() {
+  CloseRegistryFiles(*this);
+  if (callsFd >= 0) ::close(callsFd);
 }
 
 void CloseMachine() {
@@ -440,6 +441,7 @@ bool WriteFileAtomically(const std::string &hostPath, const std::string &content
     ::unlink(tmp.c_str());
     return false;
   }
+  HostEntryCreated(hostPath);
   return true;
 }
 
@@ -452,7 +454,7 @@ bool SaveMachineIni() {
 }
 
 bool SaveRegistry() {
-  return WriteFileAtomically(M().dir + "/system.reg", FormatRegistry(*M().registry));
+  return FoldRegistryLog(M());
 }
 
 bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value) {
@@ -479,10 +481,6 @@ uint32_t Fault(const char *function) {
     return rule.error;
   }
   return 0;
-}
-
-Machine::~Machine() {
-  if (callsFd >= 0) ::close(callsFd);
 }
 
 ServiceAccount::ServiceAccount(bool callersRights)

@@ -50,7 +50,26 @@ struct FaultRule {
   bool kill = false;  // "kill": the process dies there by SIGKILL, as a power cut would end it
 };
 
+// The registry's two files, system.reg and its log (winsim/registry_log.h).
+struct RegistryFiles {
+  int logFd = -1;            // the log, open for appending once this process has logged a change
+  bool logBroken = false;    // a failed append could not be undone: no further change is logged
+  uint64_t baseHash = 0;     // of system.reg as last read or written
+  uint64_t baseBytes = 0;    // its size
+  uint64_t logBytes = 0;     // of the log's whole records, its first line included; 0: no log
+  bool logLeft = false;      // loading found a log, current or obsolete, that a process left
+  uint64_t foldRetryAt = 0;  // after a failed fold: the log size at which to try again
+  // For the statistics file: changes logged, bytes written to system.reg and its log.
+  uint64_t changes = 0;
+  uint64_t bytesWritten = 0;
+};
+
 struct Machine {
+  Machine() = default;
+  ~Machine();  // folds the registry's log: every end of the machine but a kill
+  Machine(const Machine &) = delete;
+  Machine &operator=(const Machine &) = delete;
+
   std::string dir;  // host directory of the image, absolute
   IniFile ini;      // machine.ini as parsed; rewritten in place when the machine changes
 
@@ -85,6 +104,7 @@ struct Machine {
   std::map<std::string, int> callCounts;  // upper-cased function -> calls so far
 
   std::unique_ptr<RegistryStore, RegistryStoreDeleter> registry;
+  RegistryFiles registryFiles;
 
   // Process-level state of the simulated host.
   std::string currentDir;             // Windows path of the current directory, e.g. "C:\DIST"
@@ -97,11 +117,7 @@ struct Machine {
   std::string recordPath;      // empty: an interactive run records nothing
   int callsFd = -1;            // WINSIM_CALLS: every call that [faults] could fail goes here
   bool callsPaused = false;    // a service's own calls are not the setup's
-
-  Machine() = default;
-  Machine(const Machine &) = delete;
-  Machine &operator=(const Machine &) = delete;
-  ~Machine();
+  std::string statsPath;       // empty: no statistics of the run
 };
 
 // How a machine is opened: what the process environment would otherwise say.
@@ -113,11 +129,12 @@ struct OpenOptions {
   std::string answersPath;
   std::string recordPath;
   std::string callsPath;  // empty: calls are not recorded
+  std::string statsPath;  // a file to which closing the machine appends counts of its work
 };
 
 // Opens the image; on failure returns false and describes the fault, leaving no machine open.
 bool OpenMachine(const OpenOptions &options, ImageError *error);
-// Forgets the open machine (tests open many in one process).
+// Closes the open machine (tests open many in one process): its registry's log is folded.
 void CloseMachine();
 bool MachineOpen();
 Machine &M();  // the open machine; aborts when none is open
@@ -129,7 +146,9 @@ bool ReadHostFile(const std::string &hostPath, std::string *content);
 // Durable saving: the new content is written to a new file and renamed over the old one.
 bool WriteFileAtomically(const std::string &hostPath, const std::string &content);
 bool SaveMachineIni();  // writes M().ini back
-bool SaveRegistry();    // writes M().registry back to system.reg
+// Writes M().registry to system.reg in full (its log folded in). The registry calls log each
+// change instead (winsim/registry_log.h); this serves those who change the store directly.
+bool SaveRegistry();
 // Updates [section] key = value in machine.ini and saves it.
 bool SetMachineValue(const std::string &section, const std::string &key, const std::string &value);
 
@@ -185,6 +204,20 @@ bool EqualNoCase(const std::string &a, const std::string &b);
 // Returns false with a Win32 error (ERROR_INVALID_DRIVE, ERROR_INVALID_NAME, ...) when the path
 // cannot name anything on the image.
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error);
+// ResolvePath reads each host directory once and keeps its listing. Whatever creates, removes or
+// renames a host file or directory while a machine is open tells it here; changes made behind
+// the machine's back (by another program) are seen after ForgetHostListings().
+void HostEntryCreated(const std::string &hostPath);  // and directories made above it
+void HostEntryRemoved(const std::string &hostPath);
+void HostEntryRenamed(const std::string &fromHost, const std::string &toHost);
+void ForgetHostListings();
+// The names of a host directory's entries from its listing, "." and ".." left out; with a name,
+// only those that equal it without regard to case. False when the directory cannot be read.
+bool HostDirectoryNames(const std::string &dir, const std::string &name,
+                        std::vector<std::string> *names);
+// unlink and rename of host paths that tell the listings; they answer as ::unlink and ::rename.
+int UnlinkHost(const std::string &hostPath);
+int RenameHost(const std::string &fromHost, const std::string &toHost);
 // Full Windows path of a path, in canonical form (drive letter upper-case, no "." or "..").
 bool FullWindowsPath(const std::string &windowsPath, std::string *fullPath, uint32_t *error);
 // The Windows path that names a host path, when it lies inside a drive.

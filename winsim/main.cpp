@@ -28,6 +28,7 @@ int main(int argc, char **argv) {
   if (const char *t = std::getenv("WINSIM_TRANSCRIPT")) options.transcriptPath = t;
   if (const char *r = std::getenv("WINSIM_RECORD")) options.recordPath = r;
   if (const char *c = std::getenv("WINSIM_CALLS")) options.callsPath = c;
+  if (const char *st = std::getenv("WINSIM_STATS")) options.statsPath = st;
   if (const char *a = std::getenv("WINSIM_ANSWERS")) {
     options.answersPath = a;
     if (std::FILE *f = std::fopen(a, "r")) {

@@ -4,10 +4,16 @@
 #include <direct.h>
 #include <windows.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <unordered_map>
+#include <vector>
 
 #include "winsim/machine.h"
 
@@ -18,24 +24,68 @@ bool BadNameChar(unsigned char c) {
   return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
 }
 
-// The name of an existing entry of `dir` that equals `name` without regard to case.
-bool FindEntry(const std::string &dir, const std::string &name, std::string *actual) {
+// The entries of a host directory by their upper-cased names, each with the names that match
+// it, in the order the directory gave them.
+using Listing = std::unordered_map<std::string, std::vector<std::string>>;
+
+// Directories read once per machine, then kept right by the machine's own changes, so that a
+// look-up costs the same however many files a directory holds. Never destroyed: the machine's
+// end, which may come with the process's, still tells it of the files it writes.
+std::unordered_map<std::string, Listing> &g_listings =
+    *new std::unordered_map<std::string, Listing>;
+
+[[maybe_unused]] const bool g_hooked = (AddOpenHook(&ForgetHostListings), true);
+
+const Listing *ListingOf(const std::string &dir) {
+  auto it = g_listings.find(dir);
+  if (it != g_listings.end()) return &it->second;
   DIR *d = opendir(dir.c_str());
-  if (!d) return false;
-  bool found = false;
-  while (dirent *e = readdir(d)) {
-    if (std::strcmp(e->d_name, name.c_str()) == 0) {
-      *actual = e->d_name;
-      found = true;
-      break;
-    }
-    if (!found && EqualNoCase(e->d_name, name)) {
-      *actual = e->d_name;
-      found = true;  // keep looking for an exact match
-    }
-  }
+  if (!d) return nullptr;
+  Listing listing;
+  while (dirent *e = readdir(d)) listing[Upper(e->d_name)].push_back(e->d_name);
   closedir(d);
-  return found;
+  return &g_listings.emplace(dir, std::move(listing)).first->second;
+}
+
+// The name of an existing entry of `dir` that equals `name` without regard to case; the exact
+// spelling when the directory holds it.
+bool FindEntry(const std::string &dir, const std::string &name, std::string *actual) {
+  const Listing *listing = ListingOf(dir);
+  if (!listing) return false;
+  auto it = listing->find(Upper(name));
+  if (it == listing->end()) return false;
+  *actual = it->second.front();
+  for (const std::string &n : it->second)
+    if (n == name) *actual = n;
+  return true;
+}
+
+}  // namespace
+
+bool HostDirectoryNames(const std::string &dir, const std::string &name,
+                        std::vector<std::string> *names) {
+  names->clear();
+  const Listing *listing = ListingOf(dir);
+  if (!listing) return false;
+  auto add = [&](const std::vector<std::string> &entries) {
+    for (const std::string &n : entries)
+      if (n != "." && n != "..") names->push_back(n);
+  };
+  if (name.empty()) {
+    for (const auto &entry : *listing) add(entry.second);
+  } else {
+    auto it = listing->find(Upper(name));
+    if (it != listing->end()) add(it->second);
+  }
+  return true;
+}
+
+namespace {
+
+void SplitHost(const std::string &hostPath, std::string *dir, std::string *name) {
+  size_t slash = hostPath.rfind('/');
+  *dir = slash == 0 ? "/" : hostPath.substr(0, slash == std::string::npos ? 0 : slash);
+  *name = hostPath.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 const char kHostPrefix[] = "\\\\?\\UNIX\\";  // \\?\unix\<host path>, as Wine names host files
@@ -108,6 +158,66 @@ bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *e
   if (out.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
   *fullPath = out;
   return true;
+}
+
+void HostEntryCreated(const std::string &hostPath) {
+  // Directories made along the way are entries of their parents too: up to the first one a
+  // listing knows already.
+  std::string path = hostPath;
+  while (path.size() > 1) {
+    std::string dir, name;
+    SplitHost(path, &dir, &name);
+    auto it = g_listings.find(dir);
+    if (it != g_listings.end()) {
+      std::vector<std::string> &names = it->second[Upper(name)];
+      for (const std::string &n : names)
+        if (n == name) return;
+      names.push_back(name);
+    }
+    path = dir;
+  }
+}
+
+void HostEntryRemoved(const std::string &hostPath) {
+  std::string dir, name;
+  SplitHost(hostPath, &dir, &name);
+  auto it = g_listings.find(dir);
+  if (it != g_listings.end()) {
+    auto entry = it->second.find(Upper(name));
+    if (entry != it->second.end()) {
+      std::vector<std::string> &names = entry->second;
+      for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) names.erase(names.begin() + static_cast<long>(i));
+      if (names.empty()) it->second.erase(entry);
+    }
+  }
+  // A directory goes with the listings of everything below it.
+  if (g_listings.erase(hostPath)) {
+    std::string prefix = hostPath + "/";
+    for (auto l = g_listings.begin(); l != g_listings.end();)
+      l = l->first.compare(0, prefix.size(), prefix) == 0 ? g_listings.erase(l) : std::next(l);
+  }
+}
+
+void HostEntryRenamed(const std::string &fromHost, const std::string &toHost) {
+  HostEntryRemoved(fromHost);
+  HostEntryCreated(toHost);
+}
+
+void ForgetHostListings() {
+  g_listings.clear();
+}
+
+int UnlinkHost(const std::string &hostPath) {
+  int rc = ::unlink(hostPath.c_str());
+  if (rc == 0) HostEntryRemoved(hostPath);
+  return rc;
+}
+
+int RenameHost(const std::string &fromHost, const std::string &toHost) {
+  int rc = std::rename(fromHost.c_str(), toHost.c_str());
+  if (rc == 0) HostEntryRenamed(fromHost, toHost);
+  return rc;
 }
 
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error) {

@@ -34,13 +34,6 @@ size_t SkipBlanks(const std::string &s, size_t pos) {
   return pos;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool StartsWithNoCase(const std::string &s, size_t pos, const char *prefix) {
   for (size_t i = 0; prefix[i]; ++i) {
     if (pos + i >= s.size()) return false;
@@ -484,6 +477,48 @@ std::string FormatRegistryTree(const RegKey &key, const std::string &eol) {
   return out;
 }
 
+std::shared_ptr<RegKey> ParseSavedKey(const std::string &text, const std::string &fileName,
+                                      std::unique_ptr<RegistryStore, RegistryStoreDeleter> *saved) {
+  *saved = ParseRegistry(text, fileName, nullptr);
+  if (!*saved || (*saved)->sections.empty()) return nullptr;
+  std::shared_ptr<RegKey> root = (*saved)->sections[0].key;
+  for (const RegSection &s : (*saved)->sections)
+    for (const RegKey *k = s.key.get(); k != root.get(); k = k->parent)
+      if (!k) return nullptr;
+  return root;
+}
+
+namespace {
+
+// Makes the values and keys below `key`, read from a saved file, new to this store: written in
+// canonical form, timed now.
+void Adopt(RegKey &key) {
+  TouchKey(key);
+  for (auto &v : key.values) v->placed = v->changed = false;
+  for (auto &sub : key.subkeys) {
+    sub->parent = &key;
+    sub->firstSection = sub->lastSection = -1;
+    Adopt(*sub);
+  }
+}
+
+}  // namespace
+
+void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot) {
+  for (auto &sub : key.subkeys) MarkDeleted(*sub);
+  for (auto &v : key.values) v->dead = true;
+  key.subkeys = savedRoot.subkeys;
+  key.values = savedRoot.values;
+  Adopt(key);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 // ---- Tree operations -------------------------------------------------------------------------
 
 std::string RegistryKeyPath(const RegKey &key) {
@@ -549,6 +584,8 @@ std::shared_ptr<RegKey> AddSubkey(RegKey &parent, const std::string &name) {
 }
 
 void RemoveSubkey(RegKey &key) {
+  // Marked first: the parent may hold the key's last reference, and then the key goes with it.
+  MarkDeleted(key);
   RegKey *parent = key.parent;
   if (parent) {
     auto &subs = parent->subkeys;
@@ -557,7 +594,6 @@ void RemoveSubkey(RegKey &key) {
                subs.end());
     TouchKey(*parent);
   }
-  MarkDeleted(key);
 }
 
 RegValue *FindValue(const RegKey &key, const std::string &name) {

@@ -1,4 +1,5 @@
-// The registry of the machine image: every hive in one REGEDIT4 text file (system.reg).
+// The registry of the machine image: every hive in one REGEDIT4 text file (system.reg), with the
+// changes made since it was last written in its log (winsim/registry_log.h).
 //
 // The tree is kept in memory the way NT keeps it: names compare without regard to case, subkeys
 // in NT's enumeration order (sorted without regard to case), values in the order they were
@@ -85,6 +86,17 @@ std::string FormatRegistry(const RegistryStore &store);
 // The REGEDIT4 text of one key and everything below it, every key in canonical form, full paths.
 std::string FormatRegistryTree(const RegKey &key, const std::string &eol);
 
+// What RegSaveKeyA writes, read back: the saved key is the first key of the text, every other key
+// lies below it. Null when the text is not that; `saved` keeps the parsed store alive.
+std::shared_ptr<RegKey> ParseSavedKey(const std::string &text, const std::string &fileName,
+                                      std::unique_ptr<RegistryStore, RegistryStoreDeleter> *saved);
+// Puts the values and subkeys of a saved key in place of the key's own (which are marked
+// deleted), as new items of this store.
+void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot);
+
+// The value of a hex digit, -1 for any other character.
+int HexDigit(char c);
+
 // ---- Tree operations (no access rules, no saving) -------------------------------------------
 
 // The full path of a live key, e.g. "HKEY_LOCAL_MACHINE\SOFTWARE\Classes".
@@ -107,7 +119,7 @@ void TouchKey(RegKey &key);  // sets the last-write time from the machine's cloc
 
 // ---- Accessors by full path, for the stand-in's other areas, the image tool and tests ----------
 // They neither check access rules nor save; a caller that changes the machine's registry
-// calls SaveRegistry() before it reports the change done.
+// through them calls SaveRegistry() before it reports the change done.
 RegKey *FindRegistryKey(const RegistryStore &store, const std::string &fullPath);
 // Creates the key and any missing keys above it; null when the path is not valid.
 RegKey *CreateRegistryKey(RegistryStore &store, const std::string &fullPath);

@@ -129,8 +129,9 @@ DWORD CreateTempCopy(const std::string &destDir, const std::string &bytes, std::
       return VIF_CANNOTCREATE | VifOfErrno(errno);
     }
     ::close(fd);
+    HostEntryCreated(file.host);
     if (!WriteFileAtomically(file.host, bytes)) {
-      ::unlink(file.host.c_str());
+      UnlinkHost(file.host);
       return VIF_CANNOTCREATE | VIF_OUTOFSPACE;
     }
     *name = text;
@@ -269,7 +270,7 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
       result |= VIF_WRITEPROT | VIF_CANNOTDELETE;
     else if (winsim::IsFileLoaded(dest.host))
       result |= VIF_FILEINUSE | VIF_CANNOTDELETE;
-    else if (::unlink(dest.host.c_str()) != 0)
+    else if (winsim::UnlinkHost(dest.host) != 0)
       result |= VIF_CANNOTDELETE | winsim::VifOfErrno(errno);
   }
 
@@ -277,7 +278,7 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
     // Refused: the temporary copy stays, and the caller learns its name.
     UINT needed = static_cast<UINT>(tempName.size() + 1);
     if (*puTmpFileLen < needed) {
-      ::unlink(tempHost.c_str());
+      winsim::UnlinkHost(tempHost);
       *puTmpFileLen = needed;
       return result | VIF_BUFFTOOSMALL;
     }
@@ -292,15 +293,15 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
     if (winsim::Locate(szCurDir, &curDir) && curDir.host != dir.host &&
         winsim::Locate(winsim::Join(szCurDir, szDestFileName), &cur) && cur.exists) {
       if (cur.isDir || cur.readOnly || winsim::IsFileLoaded(cur.host) ||
-          ::unlink(cur.host.c_str()) != 0)
+          winsim::UnlinkHost(cur.host) != 0)
         result |= VIF_CANNOTDELETECUR;
     }
   }
 
   // The new file takes the name the caller gave (an existing one keeps its stored case).
-  if (::rename(tempHost.c_str(), dest.host.c_str()) != 0) {
+  if (winsim::RenameHost(tempHost, dest.host) != 0) {
     result |= VIF_CANNOTRENAME | winsim::VifOfErrno(errno);
-    ::unlink(tempHost.c_str());
+    winsim::UnlinkHost(tempHost);
   }
   return result;
 }

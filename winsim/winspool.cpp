@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/registry_store.h"
 #include "winsim/services.h"
 
 namespace winsim {
@@ -87,10 +88,14 @@ std::vector<std::string> SubKeys(const std::string &relative) {
 }
 
 // The subkey of `relative` whose name equals `name` without regard to case, as it is spelt.
+// Looked up in the store, which the spooler's account may read as a whole: no walk through
+// every sibling.
 bool FindSubKey(const std::string &relative, const std::string &name, std::string *actual) {
-  for (const std::string &sub : SubKeys(relative))
-    if (EqualNoCase(sub, name)) return *actual = sub, true;
-  return false;
+  const RegKey *parent = FindRegistryKey(*M().registry, "HKEY_LOCAL_MACHINE\\" + Path(relative));
+  const RegKey *key = parent ? FindSubkey(*parent, name) : nullptr;
+  if (!key) return false;
+  *actual = key->name;
+  return true;
 }
 
 bool ReadString(HKEY key, const char *name, std::string *out) {
@@ -452,12 +457,16 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
   std::error_code ec;
   std::filesystem::create_directories(versionDir, ec);
   if (ec) return Fail(ERROR_ACCESS_DENIED);
+  HostEntryCreated(versionDir);
   for (int i = 0; i < 3; ++i) {
     std::string target;
     if (!ResolvePath(directory + "\\" + version + "\\" + FileNamePart(files[i]), &target, &error))
       return Fail(error);
     if (target == sources[i]) continue;
     if (IsFileLoaded(target)) return Fail(ERROR_SHARING_VIOLATION);
+    // The modules that every driver shares are there already after the first: not rewritten.
+    std::string present;
+    if (IsRegularFile(target) && ReadHostFile(target, &present) && present == contents[i]) continue;
     if (!WriteFileAtomically(target, contents[i])) return Fail(ERROR_ACCESS_DENIED);
   }
 

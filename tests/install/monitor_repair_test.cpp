@@ -62,11 +62,9 @@ class Repair : public ::testing::Test {
         "REGEDIT4\r\n\r\n[" + kMonitorsPath + "]\r\n\r\n" + monitors);
     image_->Open();
   }
-  // What system.reg holds below a key now ("" when there is no such key).
+  // What the image holds below a key now ("" when there is no such key).
   std::string OnDisk(const std::string &below = kMonitorsPath) {
-    winsim::ImageError error;
-    auto store = winsim::ParseRegistry(image_->ReadFile("system.reg"), "system.reg", &error);
-    EXPECT_TRUE(store) << error.Text();
+    auto store = image_->Registry();
     const winsim::RegKey *key = store ? winsim::FindRegistryKey(*store, below) : nullptr;
     std::string out;
     if (key) DumpKey(*key, "", &out);
@@ -160,9 +158,9 @@ TEST_F(Repair, FixRegMergesEveryOldKeyAndLosesNothing) {
     EXPECT_EQ(OnDisk(), c.after);
     ExpectCleanReturn();
     // Another run finds nothing more to do.
-    const std::string file = image_->ReadFile("system.reg");
+    const std::string files = image_->RegistryFiles();
     EXPECT_EQ(Fix(), STATUS_CODE_SUCCESS);
-    EXPECT_EQ(image_->ReadFile("system.reg"), file);
+    EXPECT_EQ(image_->RegistryFiles(), files);
   }
 }
 

@@ -111,7 +111,7 @@ TEST(PrinterMigration, WithoutLocalPrintersNothingButTheEnumerationHappens) {
       kCountingMachine);
   StageNewDriver(*image, "PR12.PPD");
   image->Open();
-  std::string registryBefore = image->ReadFile("system.reg");
+  std::string registryBefore = image->RegistryFiles();
   Record record;
 
   migrateOldDrivers(&record.info);
@@ -122,7 +122,7 @@ TEST(PrinterMigration, WithoutLocalPrintersNothingButTheEnumerationHappens) {
   for (const char *call :
        {"OpenPrinterA", "SetPrinterA", "ClosePrinter", "DeletePrinterDriverA", "AddPrinterDriverA"})
     EXPECT_EQ(Calls(call), 0) << call;
-  EXPECT_EQ(image->ReadFile("system.reg"), registryBefore);
+  EXPECT_EQ(image->RegistryFiles(), registryBefore);
   EXPECT_EQ(record.info.pName, record.name) << "the record is not touched either";
 }
 
@@ -138,12 +138,12 @@ TEST(PrinterMigration, FailedEnumerationChangesNothing) {
       machine);
   StageNewDriver(*image, "PR12.PPD");
   image->Open();
-  std::string registryBefore = image->ReadFile("system.reg");
+  std::string registryBefore = image->RegistryFiles();
   Record record;
   migrateOldDrivers(&record.info);
   updateDriverInUse(const_cast<LPSTR>("PR12.PPD"), const_cast<LPSTR>("Generic"), &record.info);
   EXPECT_EQ(Calls("OpenPrinterA") + Calls("DeletePrinterDriverA"), 0);
-  EXPECT_EQ(image->ReadFile("system.reg"), registryBefore);
+  EXPECT_EQ(image->RegistryFiles(), registryBefore);
 }
 
 TEST(PrinterMigration, DriverUsedByEveryPrinterIsLeftAlone) {

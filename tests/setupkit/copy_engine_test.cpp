@@ -147,7 +147,7 @@ TEST_F(CopyEngine, FileLoadedByARunningServiceFailsOrWaitsForTheRestart) {
   EXPECT_EQ(Image().ReadFile("drive_c/WINNT35/RESTART/~RST1.TMP"), "contents of i386/zelpsmon.dll");
   EXPECT_EQ(setupkit::RestartList(), Lines({"C:\\WINNT35\\system32\\zelpsmon.dll"}));
   EXPECT_FALSE(FRestartListEmpty());
-  std::string registry = Image().ReadFile("system.reg");
+  std::string registry = Image().RegistryFiles();
   EXPECT_NE(registry.find("PendingFileRenameOperations"), std::string::npos);
 }
 

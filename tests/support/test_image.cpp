@@ -1,5 +1,7 @@
 #include "test_image.h"
 
+#include "winsim/registry_log.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,9 +51,11 @@ std::string MakeTempDir(const std::string &prefix) {
   return buf.data();
 }
 
+// A test that changes host files under an open machine does it behind the machine's back.
 void RemoveTree(const std::string &path) {
   std::error_code ec;
   fs::remove_all(path, ec);
+  if (winsim::MachineOpen()) winsim::ForgetHostListings();
 }
 
 std::string ReadHostFile(const std::string &path) {
@@ -65,6 +69,7 @@ void WriteHostFile(const std::string &path, const std::string &content) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary);
   out << content;
+  if (winsim::MachineOpen()) winsim::ForgetHostListings();
 }
 
 TestImage::TestImage(const std::string &machineIni, const std::string &systemReg) {
@@ -90,6 +95,17 @@ void TestImage::WriteFile(const std::string &relative, const std::string &conten
 
 std::string TestImage::ReadFile(const std::string &relative) const {
   return ReadHostFile(HostPath(relative));
+}
+
+std::unique_ptr<winsim::RegistryStore, winsim::RegistryStoreDeleter> TestImage::Registry() const {
+  winsim::ImageError error;
+  auto store = winsim::LoadImageRegistry(dir_, nullptr, &error);
+  EXPECT_TRUE(store) << error.Text();
+  return store;
+}
+
+std::string TestImage::RegistryFiles() const {
+  return ReadFile("system.reg") + (Exists("system.log") ? ReadFile("system.log") : "");
 }
 
 bool TestImage::Exists(const std::string &relative) const {

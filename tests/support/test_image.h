@@ -3,6 +3,7 @@
 #ifndef TESTS_SUPPORT_TEST_IMAGE_H
 #define TESTS_SUPPORT_TEST_IMAGE_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ class TestImage {
   void WriteFile(const std::string &relative, const std::string &content) const;
   std::string ReadFile(const std::string &relative) const;
   bool Exists(const std::string &relative) const;
+  // The registry as the image holds it on disk now: system.reg with its log replayed.
+  std::unique_ptr<winsim::RegistryStore, winsim::RegistryStoreDeleter> Registry() const;
+  // The text of the image's registry files, system.reg and its log: equal texts, nothing written.
+  std::string RegistryFiles() const;
 
   // Opens the image in this process (virtual clock). hostCwd is the working directory the
   // setup sees; empty means the image's drive_c root. Fails the test on an image fault.

@@ -45,9 +45,7 @@ class RegistryHelpers : public ::testing::Test {
 
   // The keys below `path` in the registry as a child saved it, or in this process.
   bool SavedKeyExists(const std::string &path) {
-    winsim::ImageError error;
-    auto store =
-        winsim::ParseRegistry(session_->Image().ReadFile("system.reg"), "system.reg", &error);
+    auto store = session_->Image().Registry();
     return store && winsim::FindRegistryKey(*store, path) != nullptr;
   }
   bool KeyExists(const std::string &path) {
@@ -162,10 +160,10 @@ TEST_F(RegistryHelpers, ValueWritersDoNotCreateAMissingKey) {
 
 TEST_F(RegistryHelpers, DeletingAMissingKeyDoesNothing) {
   Open("", kTree);
-  std::string before = session_->Image().ReadFile("system.reg");
+  std::string before = session_->Image().RegistryFiles();
   DeleteAllSubKeys("No.Such.Key");
   DeleteAllSubKeysEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\Test\\Top\\C");
-  EXPECT_EQ(session_->Image().ReadFile("system.reg"), before);
+  EXPECT_EQ(session_->Image().RegistryFiles(), before);
   EXPECT_TRUE(Transcript().empty());
 }
 

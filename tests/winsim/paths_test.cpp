@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "test_image.h"
 
@@ -38,6 +39,55 @@ TEST(Paths, MapsDrivesAndFindsStoredNamesWithoutRegardToCase) {
   SetLastError(0);
   EXPECT_EQ(GetFileAttributesA("Q:\\x"), INVALID_FILE_ATTRIBUTES);  // no such drive
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// Directories are read once; every change the machine makes keeps what it read right.
+TEST(Paths, LookUpsFollowTheMachinesOwnChanges) {
+  TestImage image;
+  image.WriteFile("drive_c/Dist/Setup.INF", "x");
+  image.Open();
+  std::string driveC = std::filesystem::canonical(image.HostPath("drive_c")).string();
+  auto stored = [&](const char *path) {
+    std::string host;
+    EXPECT_TRUE(winsim::ResolvePath(path, &host, nullptr));
+    return host.substr(driveC.size() + 1);
+  };
+  struct Step {
+    const char *what;
+    std::function<bool()> change;
+    const char *lookUp, *found;  // a name, and how the look-up spells it ("" when not there)
+  } steps[] = {
+      {"a file created",
+       [] {
+         HANDLE file =
+             CreateFileA("C:\\dist\\New.Txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+         return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+       },
+       "c:\\DIST\\new.txt", "Dist/New.Txt"},
+      {"a file moved", [] { return MoveFileA("C:\\Dist\\new.txt", "c:\\dist\\Moved.Txt"); },
+       "C:\\DIST\\MOVED.TXT", "Dist/Moved.Txt"},
+      {"the name it left", [] { return true; }, "C:\\dist\\NEW.TXT", ""},
+      {"a file copied", [] { return CopyFileA("C:\\dist\\moved.txt", "C:\\dist\\Copy.Txt", TRUE); },
+       "c:\\dist\\copy.txt", "Dist/Copy.Txt"},
+      {"a file deleted", [] { return DeleteFileA("C:\\dist\\copy.txt"); }, "C:\\dist\\copy.txt",
+       ""},
+      {"a directory made", [] { return CreateDirectoryA("C:\\Dist\\Sub", nullptr); },
+       "c:\\dist\\SUB", "Dist/Sub"},
+      {"a file in it",
+       [] { return CopyFileA("C:\\dist\\setup.inf", "C:\\dist\\sub\\In.Inf", TRUE); },
+       "C:\\DIST\\SUB\\IN.INF", "Dist/Sub/In.Inf"},
+      {"the directory moved", [] { return MoveFileA("C:\\dist\\sub", "C:\\dist\\Other"); },
+       "c:\\dist\\other\\in.inf", "Dist/Other/In.Inf"},
+      {"its old name", [] { return true; }, "C:\\dist\\sub\\in.inf", ""},
+  };
+  for (const Step &step : steps) {
+    SCOPED_TRACE(step.what);
+    ASSERT_TRUE(step.change());
+    EXPECT_EQ(GetFileAttributesA(step.lookUp) != INVALID_FILE_ATTRIBUTES, step.found[0] != '\0');
+    if (step.found[0]) {
+      EXPECT_EQ(stored(step.lookUp), step.found);
+    }
+  }
 }
 
 TEST(Paths, DotDotNeverLeavesTheDriveAndNamesAreCanonical) {

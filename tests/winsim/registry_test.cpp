@@ -38,10 +38,7 @@ class Registry : public ::testing::Test {
 
   // The registry as it is on disk now.
   std::unique_ptr<winsim::RegistryStore, winsim::RegistryStoreDeleter> OnDisk() {
-    winsim::ImageError error;
-    auto store = winsim::ParseRegistry(image_->ReadFile("system.reg"), "system.reg", &error);
-    EXPECT_TRUE(store) << error.Text();
-    return store;
+    return image_->Registry();
   }
   bool KeyOnDisk(const std::string &path) {
     auto store = OnDisk();
@@ -514,8 +511,8 @@ TEST_F(Registry, InjectedFaultsAreAnsweredBeforeAnythingElse) {
 TEST_F(Registry, AChangeThatCannotBeSavedIsNotMade) {
   HKEY key = Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Norvale");
   const std::string before = image_->ReadFile("system.reg");
-  // A directory where the new file would be written makes every save fail, even for root.
-  ASSERT_EQ(mkdir(image_->HostPath("system.reg.new").c_str(), 0755), 0);
+  // A directory where the log would be makes every save fail, even for root.
+  ASSERT_EQ(mkdir(image_->HostPath("system.log").c_str(), 0755), 0);
   EXPECT_EQ(SetSz(key, "Driver", "other.dll"), ERROR_CANTWRITE);
   EXPECT_EQ(SetDword(key, "New", 1), ERROR_CANTWRITE);
   EXPECT_EQ(RegDeleteValueA(key, "Driver"), ERROR_CANTWRITE);
@@ -539,7 +536,7 @@ TEST_F(Registry, AChangeThatCannotBeSavedIsNotMade) {
             ERROR_SUCCESS);
   EXPECT_EQ(count, 1u);
 
-  ASSERT_EQ(rmdir(image_->HostPath("system.reg.new").c_str()), 0);
+  ASSERT_EQ(rmdir(image_->HostPath("system.log").c_str()), 0);
   EXPECT_EQ(SetDword(key, "New", 1), ERROR_SUCCESS);
   EXPECT_TRUE(winsim::GetRegistryValue(*OnDisk(), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvale", "New",
                                        nullptr, nullptr));

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -370,7 +371,16 @@ TEST(Spooler, SetPrinterTakesTheRecordAndTheCommand) {
   EXPECT_EQ(LocalPrinters()["Accounts"].port, "LPT3:");
   EXPECT_EQ(LocalPrinters()["Accounts"].status, 0u);
 
+  // Only what differs is written: the same record again writes nothing, with a pause one value.
+  auto logLines = [&] {
+    std::string log = image->Exists("system.log") ? image->ReadFile("system.log") : "";
+    return std::count(log.begin(), log.end(), '\n');
+  };
+  const auto before = logLines();
+  ASSERT_TRUE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&record), 0));
+  EXPECT_EQ(logLines(), before);
   ASSERT_TRUE(SetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(&record), PRINTER_CONTROL_PAUSE));
+  EXPECT_EQ(logLines(), before + 1);
   EXPECT_EQ(LocalPrinters()["Accounts"].status, static_cast<DWORD>(PRINTER_STATUS_PAUSED));
   EXPECT_FALSE(SetPrinterA(printer, 0, nullptr, 99));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_COMMAND));

@@ -92,15 +92,7 @@ std::string LogPath(const std::string &dir) {
 
 // Applies one record to the store; false with the reason when it cannot be applied.
 bool Apply(RegistryStore &store, const std::string &line, std::string *why) {
-  std::vector<std::string> words;
-  size_t start = 0;
-  for (;;) {
-    size_t blank = line.find(' ', start);
-    words.push_back(
-        line.substr(start, blank == std::string::npos ? std::string::npos : blank - start));
-    if (blank == std::string::npos) break;
-    start = blank + 1;
-  }
+  std::vector<std::string> words = SplitAt(line, ' ');
   const std::string &op = words[0];
   std::vector<std::string> f(words.size() - 1);
   for (size_t i = 1; i < words.size(); ++i)

@@ -512,6 +512,17 @@ void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot) {
   Adopt(key);
 }
 
+std::vector<std::string> SplitAt(const std::string &text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return parts;
+    start = at + 1;
+  }
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -529,15 +540,7 @@ std::string RegistryKeyPath(const RegKey &key) {
 bool SplitRegistryPath(const std::string &fullPath, RegHive *hive,
                        std::vector<std::string> *components) {
   components->clear();
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    size_t slash = fullPath.find('\\', start);
-    parts.push_back(
-        fullPath.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
+  std::vector<std::string> parts = SplitAt(fullPath, '\\');
   for (const std::string &p : parts)
     if (p.empty()) return false;
   std::string root = Upper(parts[0]);

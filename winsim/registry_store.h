@@ -96,6 +96,8 @@ void ReplaceKeyContents(RegKey &key, const RegKey &savedRoot);
 
 // The value of a hex digit, -1 for any other character.
 int HexDigit(char c);
+// The pieces of a text between its separators, empty ones included: at least one.
+std::vector<std::string> SplitAt(const std::string &text, char separator);
 
 // ---- Tree operations (no access rules, no saving) -------------------------------------------
 

@@ -188,15 +188,27 @@ bool StageForRestart(const MachineFile &source, const MachineFile &target, std::
 const char kInUse[] =
     "the file there is in use by a running service and cannot be replaced while the service runs";
 
+// Why the target is refused before any byte is copied, or "" when nothing speaks against it.
+std::string TargetRefusal(const MachineFile &target) {
+  if (target.isDir) return "a directory of that name is in the way";
+  if (target.exists && target.readOnly) return "the file there is read-only";
+  return "";
+}
+
 // The checks and the copy of a file found to exist; `why` says what went wrong. `dirMade`, when
 // given, names the directory this run of copies has made (or found) last, which is not looked
-// at again for the next file that goes there.
+// at again for the next file that goes there. A plain copy does not look at the target first:
+// opening it for writing refuses a directory or a read-only file, and only then is it looked at,
+// to say why.
 bool CopyFound(const MachineFile &source, const std::string &to, bool append, std::string *dirMade,
                std::string *why) {
   MachineFile target;
   DWORD error = 0;
-  if (!LocateMachineFile(to, &target, &error)) return *why = ErrorText(error), false;
-  if (target.isDir) return *why = "a directory of that name is in the way", false;
+  if (!FullPath(to, &target.full, &error)) return *why = ErrorText(error), false;
+  const bool looked = append || EqualNoCase(source.full, target.full);
+  if (looked && !LocateMachineFile(to, &target, &error))
+    return *why = ErrorText(error), false;
+  if (target.isDir) return *why = TargetRefusal(target), false;
 
   std::string dir = ParentOf(target.full);
   if (!dirMade || *dirMade != dir) {
@@ -204,7 +216,7 @@ bool CopyFound(const MachineFile &source, const std::string &to, bool append, st
       return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
     if (dirMade) *dirMade = dir;
   }
-  if (target.exists && target.readOnly) return *why = "the file there is read-only", false;
+  if (!(*why = TargetRefusal(target)).empty()) return false;
   // A file copied onto itself is already in place; opening it for writing would empty it.
   if (EqualNoCase(source.full, target.full))
     return !append || (*why = "it is the same file", false);
@@ -219,6 +231,10 @@ bool CopyFound(const MachineFile &source, const std::string &to, bool append, st
     return true;
   }
   if (!CopyFileContents(source.full, target.full, false, &error)) {
+    DWORD lookError = 0;
+    if (!LocateMachineFile(to, &target, &lookError))
+      return *why = ErrorText(lookError), false;
+    if (!(*why = TargetRefusal(target)).empty()) return false;
     if (error == ERROR_SHARING_VIOLATION && target.exists) {
       if (g_restartDir.empty()) return *why = kInUse, false;
       return StageForRestart(source, target, why);
@@ -237,6 +253,35 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
   if (!source.exists) return *why = "the file does not exist", false;
   if (source.isDir) return *why = "it is a directory, not a file", false;
   return CopyFound(source, to, append, nullptr, why);
+}
+
+// A source of the copy list: that it is a file that can be read, and its size, from one opening
+// of it; only a source that does not open is looked at again, to say why.
+bool CheckSource(const std::string &path, MachineFile *source, std::string *why) {
+  DWORD error = 0;
+  *source = MachineFile();
+  if (!FullPath(path, &source->full, &error)) return *why = ErrorText(error), false;
+  HANDLE file = CreateFileA(source->full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD high = 0, low = GetFileSize(file, &high);
+    bool sized = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(file);
+    if (sized) {
+      source->exists = true;
+      source->size = static_cast<uint64_t>(high) << 32 | low;
+      return true;
+    }
+  }
+  if (!LocateMachineFile(path, source, &error))
+    *why = ErrorText(error);
+  else if (!source->exists)
+    *why = "the file does not exist";
+  else if (source->isDir)
+    *why = "it is a directory, not a file";
+  else
+    *why = "the file cannot be read";
+  return false;
 }
 
 std::string CannotCopy(const std::string &from, const std::string &to, const std::string &why) {
@@ -297,17 +342,8 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
   std::vector<MachineFile> sources;
   for (const CopyJob &job : jobs) {
     MachineFile source;
-    DWORD error = 0;
     std::string why;
-    if (!LocateMachineFile(job.source, &source, &error))
-      why = ErrorText(error);
-    else if (!source.exists)
-      why = "the file does not exist";
-    else if (source.isDir)
-      why = "it is a directory, not a file";
-    else if (!FileReadable(source.full))
-      why = "the file cannot be read";
-    if (!why.empty()) {
+    if (!CheckSource(job.source, &source, &why)) {
       TellUser(CannotCopy(job.source, job.destination, why));
       WriteTranscript("copy 0" + counted);
       return grcNotOkay;

@@ -148,6 +148,7 @@ bool CopyFileContents(const std::string &from, const std::string &to, bool failI
       ok = false;
       break;
     }
+    if (got < sizeof buffer) break;  // a file reads short only at its end
   }
   FILETIME written;
   ok = ok && GetFileTime(in, nullptr, nullptr, &written) &&

@@ -97,16 +97,32 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 
   const bool read = (dwDesiredAccess & (GENERIC_READ | GENERIC_ALL)) != 0;
   const bool write = (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  const bool creates =
+      dwCreationDisposition != OPEN_EXISTING && dwCreationDisposition != TRUNCATE_EXISTING;
+  const int access = O_CLOEXEC | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
+  const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+  // A file that may be made is made first and looked at only when it is there already: a new
+  // file costs the host one call, and a missing directory shows as the host's ENOENT.
+  int fd = -1;
   struct stat st;
-  bool exists = ::stat(host.c_str(), &st) == 0;
-  if (!exists) {
+  bool exists = true;
+  if (creates) {
+    fd = ::open(host.c_str(), access | O_CREAT | O_EXCL, mode);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
+      return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (fd < 0 && errno != EEXIST)
+      return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
+    exists = fd < 0;
+  }
+  if (exists) exists = ::stat(host.c_str(), &st) == 0;
+  if (fd < 0 && !exists && !creates) {
     std::string parent = host.substr(0, host.rfind('/'));
     struct stat ps;
     bool parentIsDir = ::stat(parent.c_str(), &ps) == 0 && S_ISDIR(ps.st_mode);
-    if (!parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)
-      return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
-  } else {
+    return SetLastError(parentIsDir ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND),
+           INVALID_HANDLE_VALUE;
+  }
+  if (exists) {
     if (dwCreationDisposition == CREATE_NEW)
       return SetLastError(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
     if (S_ISDIR(st.st_mode)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
@@ -120,16 +136,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (dwCreationDisposition == TRUNCATE_EXISTING && !write)
     return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
 
-  int flags = O_CLOEXEC | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
-  if (dwCreationDisposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
-  if (dwCreationDisposition == OPEN_ALWAYS) flags |= O_CREAT;
-  if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING)
-    flags |= O_TRUNC | (dwCreationDisposition == CREATE_ALWAYS ? O_CREAT : 0);
-  // Truncating needs a descriptor open for writing even when the caller asked for less.
-  if ((flags & O_TRUNC) && !write) flags = (flags & ~O_RDONLY) | O_RDWR;
-  mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
-  int fd = ::open(host.c_str(), flags, mode);
-  if (fd < 0) return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
+  if (fd < 0) {
+    int flags = access;
+    if (dwCreationDisposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
+    if (dwCreationDisposition == OPEN_ALWAYS) flags |= O_CREAT;
+    if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING)
+      flags |= O_TRUNC | (dwCreationDisposition == CREATE_ALWAYS ? O_CREAT : 0);
+    // Truncating needs a descriptor open for writing even when the caller asked for less.
+    if ((flags & O_TRUNC) && !write) flags = (flags & ~O_RDONLY) | O_RDWR;
+    fd = ::open(host.c_str(), flags, mode);
+    if (fd < 0 && !exists && (errno == ENOENT || errno == ENOTDIR))
+      return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (fd < 0) return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
+  }
   if (!exists) winsim::HostEntryCreated(host);
 
   auto file = std::make_shared<OpenFile>();

@@ -83,15 +83,38 @@ TEST_F(CopyEngine, PlacesEveryFileUnderItsNameWithItsDate) {
   EXPECT_TRUE(st.st_mode & S_IWUSR) << "a copy from a CD must stay replaceable";
 }
 
-TEST_F(CopyEngine, MissingFileIsNamedAndNothingIsCopied) {
-  Inf("[Docs]\r\nrelnt50.wri\r\nspdesc51.wri\r\n");
+TEST_F(CopyEngine, SourceThatIsNoFileIsNamedAndNothingIsCopied) {
+  Image().WriteFile("drive_c/DIST/subdir.wri/inside", "x");
+  const struct {
+    const char *name, *why;
+  } cases[] = {
+      {"spdesc51.wri", "the file does not exist"},
+      {"subdir.wri", "it is a directory, not a file"},
+  };
+  for (const auto &c : cases) {
+    Inf(std::string("[Docs]\r\nrelnt50.wri\r\n") + c.name + "\r\n");
+    ASSERT_TRUE(FAddSectionFilesToCopyList("Docs", "C:\\DIST\\", "C:\\win32app\\zelpsmon"));
+    session_.ClearTranscript();
+    EXPECT_EQ(Copy(), grcNotOkay);
+    EXPECT_EQ(session_.Transcript(),
+              Lines({std::string("msgbox \"Setup\" \"Setup cannot copy C:\\\\DIST\\\\") + c.name +
+                         " to C:\\\\win32app\\\\zelpsmon\\\\" + c.name + ": " + c.why + ".\"",
+                     "copy 0 of 2 files"}));
+    EXPECT_FALSE(Image().Exists("drive_c/win32app"));
+  }
+}
+
+TEST_F(CopyEngine, DirectoryInTheWayIsNamedAndLeft) {
+  Image().WriteFile("drive_c/win32app/zelpsmon/relnt50.wri/inside", "kept");
+  Inf("[Docs]\r\nrelnt50.wri\r\n");
   ASSERT_TRUE(FAddSectionFilesToCopyList("Docs", "C:\\DIST\\", "C:\\win32app\\zelpsmon"));
   EXPECT_EQ(Copy(), grcNotOkay);
   EXPECT_EQ(session_.Transcript(),
-            Lines({"msgbox \"Setup\" \"Setup cannot copy C:\\\\DIST\\\\spdesc51.wri to "
-                   "C:\\\\win32app\\\\zelpsmon\\\\spdesc51.wri: the file does not exist.\"",
-                   "copy 0 of 2 files"}));
-  EXPECT_FALSE(Image().Exists("drive_c/win32app"));
+            Lines({"msgbox \"Setup\" \"Setup cannot copy C:\\\\DIST\\\\relnt50.wri to "
+                   "C:\\\\win32app\\\\zelpsmon\\\\relnt50.wri: a directory of that name is in "
+                   "the way.\"",
+                   "copy 0 of 1 files"}));
+  EXPECT_EQ(Image().ReadFile("drive_c/win32app/zelpsmon/relnt50.wri/inside"), "kept");
 }
 
 TEST_F(CopyEngine, NamesThatWouldLeaveTheirDirectoryAreRefused) {

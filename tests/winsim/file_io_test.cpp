@@ -41,6 +41,9 @@ TEST_F(FileIo, EachDispositionOnAMissingAndAnExistingFile) {
       {OPEN_EXISTING, "C:\\missing", ERROR_FILE_NOT_FOUND, nullptr},
       {OPEN_EXISTING, "C:\\nodir\\missing", ERROR_PATH_NOT_FOUND, nullptr},
       {OPEN_ALWAYS, "C:\\new3", 0, ""},
+      {OPEN_ALWAYS, "C:\\old.txt", ERROR_ALREADY_EXISTS, "old text"},
+      {CREATE_ALWAYS, "C:\\nodir\\new", ERROR_PATH_NOT_FOUND, nullptr},
+      {CREATE_NEW, "C:\\old.txt\\new", ERROR_PATH_NOT_FOUND, nullptr},
       {TRUNCATE_EXISTING, "C:\\missing", ERROR_FILE_NOT_FOUND, nullptr},
       {0, "C:\\new4", ERROR_INVALID_PARAMETER, nullptr},
   };

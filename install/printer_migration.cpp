@@ -1,7 +1,9 @@
 /*
  * Printer driver migration. Both routines work on a snapshot of the local printers taken at
- * their start and report nothing: a printer or driver that the spooler refuses is left as it
- * is and the routine goes on with the next one.
+ * their start. Moving printers off old driver names reports nothing: a printer or driver that
+ * the spooler refuses is left as it is and the routine goes on with the next one. Re-installing
+ * a driver in use parks printers, which is the setup's own doing: it tells the user what it
+ * could not add or put back.
  */
 #include "install/printer_migration.h"
 

@@ -51,3 +51,8 @@ add_custom_target(dist ALL
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:demo_monitor> ${DIST}/${MONITOR_DIR}/zelpsmon.dll
   DEPENDS setup mscuistf setupsym demo_monitor
   COMMENT "Distribution directory ${DIST}")
+
+# The conformance checks of tests/conformance, which tools/run-conformance-under-wine runs.
+file(GLOB CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
+add_executable(conformance ${CONFORMANCE_SOURCES})
+target_link_libraries(conformance PRIVATE advapi32 winspool version lz32 user32)

@@ -86,7 +86,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   std::string full, host;
   uint32_t error = 0;
   bool located = lpFileName && winsim::FullWindowsPath(lpFileName, &full, &error) &&
-                 winsim::ResolvePath(full, &host, &error);
+                 winsim::ResolveFullPath(full, &host, &error);
   bool harness = located && winsim::IsHarnessFile(host);
   if (!harness)
     if (DWORD e = winsim::Fault("CreateFileA")) return SetLastError(e), INVALID_HANDLE_VALUE;
@@ -102,10 +102,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   const int access = O_CLOEXEC | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);
   const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
   // A file that may be made is made first and looked at only when it is there already: a new
-  // file costs the host one call, and a missing directory shows as the host's ENOENT.
+  // file costs the host one call, and a missing directory shows as the host's ENOENT. A file
+  // only read is opened first and looked at through its descriptor.
   int fd = -1;
   struct stat st;
-  bool exists = true;
+  bool exists = true, looked = false;
   if (creates) {
     fd = ::open(host.c_str(), access | O_CREAT | O_EXCL, mode);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
@@ -113,8 +114,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     if (fd < 0 && errno != EEXIST)
       return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
     exists = fd < 0;
+  } else if (!write && dwCreationDisposition == OPEN_EXISTING) {
+    fd = ::open(host.c_str(), access);
+    if (fd >= 0 && ::fstat(fd, &st) != 0) {
+      ::close(fd);
+      fd = -1;
+    }
+    if (fd >= 0) {
+      looked = true;
+    } else if (errno == ENOENT || errno == ENOTDIR) {
+      exists = false, looked = true;
+    }
   }
-  if (exists) exists = ::stat(host.c_str(), &st) == 0;
+  if (exists && !looked) exists = ::stat(host.c_str(), &st) == 0;
   if (fd < 0 && !exists && !creates) {
     std::string parent = host.substr(0, host.rfind('/'));
     struct stat ps;
@@ -125,7 +137,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   if (exists) {
     if (dwCreationDisposition == CREATE_NEW)
       return SetLastError(ERROR_FILE_EXISTS), INVALID_HANDLE_VALUE;
-    if (S_ISDIR(st.st_mode)) return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    if (S_ISDIR(st.st_mode)) {
+      if (fd >= 0) ::close(fd);
+      return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
     bool changes = write || dwCreationDisposition == CREATE_ALWAYS ||
                    dwCreationDisposition == TRUNCATE_EXISTING;
     if (changes && (st.st_mode & S_IWUSR) == 0)
@@ -157,7 +172,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   file->write = write;
   file->harness = harness;
   file->regular = !exists || S_ISREG(st.st_mode);
-  file->host = host;
+  file->host = std::move(host);
   // CREATE_ALWAYS and OPEN_ALWAYS tell whether the file was there.
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
     SetLastError(exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);

@@ -204,6 +204,8 @@ bool EqualNoCase(const std::string &a, const std::string &b);
 // Returns false with a Win32 error (ERROR_INVALID_DRIVE, ERROR_INVALID_NAME, ...) when the path
 // cannot name anything on the image.
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error);
+// The same for a path that FullWindowsPath has made full already.
+bool ResolveFullPath(const std::string &fullPath, std::string *hostPath, uint32_t *error);
 // ResolvePath reads each host directory once and keeps its listing. Whatever creates, removes or
 // renames a host file or directory while a machine is open tells it here; changes made behind
 // the machine's back (by another program) are seen after ForgetHostListings().

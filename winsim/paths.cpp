@@ -21,7 +21,32 @@ namespace winsim {
 namespace {
 
 bool BadNameChar(unsigned char c) {
-  return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
+  switch (c) {
+    case '<':
+    case '>':
+    case ':':
+    case '"':
+    case '|':
+    case '?':
+    case '*':
+      return true;
+    default:
+      return c < 32;
+  }
+}
+
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// Upper-cases as Upper() does, into a buffer that keeps its storage from call to call.
+void UpperInto(const char *text, size_t n, std::string *out) {
+  out->assign(text, n);
+  for (char &c : *out) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
+      c = static_cast<char>(u - 32);
+  }
 }
 
 // The entries of a host directory by their upper-cased names, each with the names that match
@@ -47,17 +72,38 @@ const Listing *ListingOf(const std::string &dir) {
   return &g_listings.emplace(dir, std::move(listing)).first->second;
 }
 
-// The name of an existing entry of `dir` that equals `name` without regard to case; the exact
-// spelling when the directory holds it.
-bool FindEntry(const std::string &dir, const std::string &name, std::string *actual) {
-  const Listing *listing = ListingOf(dir);
-  if (!listing) return false;
-  auto it = listing->find(Upper(name));
-  if (it == listing->end()) return false;
-  *actual = it->second.front();
-  for (const std::string &n : it->second)
-    if (n == name) *actual = n;
-  return true;
+// The name of an existing entry of the listing that equals name[0, n) without regard to case;
+// the exact spelling when the directory holds it.
+const std::string *FindEntry(const Listing *listing, const char *name, size_t n) {
+  if (!listing) return nullptr;
+  static std::string key;
+  UpperInto(name, n, &key);
+  auto it = listing->find(key);
+  if (it == listing->end()) return nullptr;
+  for (const std::string &entry : it->second)
+    if (entry.size() == n && entry.compare(0, n, name, n) == 0) return &entry;
+  return &it->second.front();
+}
+
+// The directories resolved last, by their full Windows paths as asked, each found whole on the
+// host. A copy of many files asks for the same few directories over and over; their host paths
+// stay right until a listing above them changes (a directory created, removed or renamed
+// there), which drops them.
+struct ResolvedDirectory {
+  std::string windows, driveRoot, host;
+  const Listing *listing = nullptr;  // the host directory's own, once read
+};
+ResolvedDirectory g_resolved[4];
+size_t g_nextResolved = 0;
+
+// Drops what was resolved through the listing of host directory `dir`, which has changed.
+void ForgetResolvedBelow(const std::string &dir) {
+  for (ResolvedDirectory &r : g_resolved) {
+    if (r.windows.empty()) continue;
+    if (r.host.size() > dir.size() && r.host.compare(0, dir.size(), dir) == 0 &&
+        (dir.back() == '/' || r.host[dir.size()] == '/'))
+      r = ResolvedDirectory();
+  }
 }
 
 }  // namespace
@@ -90,9 +136,42 @@ void SplitHost(const std::string &hostPath, std::string *dir, std::string *name)
 
 const char kHostPrefix[] = "\\\\?\\UNIX\\";  // \\?\unix\<host path>, as Wine names host files
 
+// Whether the path begins \\?\unix\ (either separator, any case).
 bool IsHostPath(const std::string &path) {
   const size_t n = sizeof kHostPrefix - 1;
-  return path.size() > n && Upper(path.substr(0, n)) == kHostPrefix;
+  if (path.size() <= n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char want = kHostPrefix[i], c = path[i];
+    if (want == '\\' ? !IsSeparator(c) : std::toupper(static_cast<unsigned char>(c)) != want)
+      return false;
+  }
+  return true;
+}
+
+// Appends the names of text[0, n) to `out` (a drive's "X:" and the names so far, each after a
+// backslash), folding "." and "..": ".." at the root stays there.
+bool AppendNames(const char *text, size_t n, std::string *out, uint32_t *error) {
+  for (size_t pos = 0; pos < n;) {
+    size_t end = pos;
+    while (end < n && !IsSeparator(text[end])) ++end;
+    const char *part = text + pos;
+    size_t length = end - pos;
+    pos = end + 1;
+    if (length == 0 || (length == 1 && part[0] == '.')) continue;
+    if (length == 2 && part[0] == '.' && part[1] == '.') {
+      if (out->size() > 2) out->resize(out->rfind('\\'));
+      continue;
+    }
+    // Windows drops trailing dots and blanks of a name.
+    while (length && (part[length - 1] == '.' || part[length - 1] == ' ')) --length;
+    if (!length) continue;
+    for (size_t i = 0; i < length; ++i)
+      if (BadNameChar(static_cast<unsigned char>(part[i])))
+        return *error = ERROR_INVALID_NAME, false;
+    out->push_back('\\');
+    out->append(part, length);
+  }
+  return true;
 }
 
 }  // namespace
@@ -102,61 +181,42 @@ bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *e
   if (!error) error = &scratch;
   if (path.empty()) return *error = ERROR_PATH_NOT_FOUND, false;
   const Machine &m = M();
-  std::string p = path;
-  for (char &c : p)
-    if (c == '/') c = '\\';
-  if (IsHostPath(p)) {
+  if (IsHostPath(path)) {
     // A host file outside the drives: taken as named, no folding of "." or "..".
-    if (p.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
-    *fullPath = p;
+    if (path.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
+    *fullPath = path;
+    for (char &c : *fullPath)
+      if (c == '/') c = '\\';
     return true;
   }
-  if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return *error = ERROR_INVALID_NAME, false;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+    return *error = ERROR_INVALID_NAME, false;
 
+  std::string out;
+  out.reserve(path.size() + m.currentDir.size() + 2);
+  const char *rest = path.c_str();
+  size_t restLength = path.size();
+  bool fromCurrent;  // the names follow the current directory's
   char drive;
-  std::string rest;
-  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
-    rest = p.substr(2);
-    if (rest.empty() || rest[0] != '\\') {
-      // Drive-relative: the current directory when it is on that drive, else its root.
-      std::string base = (m.currentDir.size() >= 2 && std::toupper(m.currentDir[0]) == drive)
-                             ? m.currentDir.substr(2)
-                             : "\\";
-      rest = base + "\\" + rest;
-    }
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    rest += 2, restLength -= 2;
+    // Drive-relative: the current directory when it is on that drive, else its root.
+    fromCurrent = (restLength == 0 || !IsSeparator(rest[0])) && m.currentDir.size() >= 2 &&
+                  std::toupper(static_cast<unsigned char>(m.currentDir[0])) == drive;
   } else {
     drive = static_cast<char>(std::toupper(static_cast<unsigned char>(m.currentDir[0])));
-    rest = p[0] == '\\' ? p : m.currentDir.substr(2) + "\\" + p;
+    fromCurrent = !IsSeparator(path[0]);
   }
-
-  std::vector<std::string> parts;
-  size_t pos = 0;
-  while (pos <= rest.size()) {
-    size_t next = rest.find('\\', pos);
-    if (next == std::string::npos) next = rest.size();
-    std::string part = rest.substr(pos, next - pos);
-    pos = next + 1;
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();  // at the root, ".." stays at the root
-      continue;
-    }
-    // Windows drops trailing dots and blanks of a name.
-    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-    if (part.empty()) continue;
-    for (char c : part)
-      if (BadNameChar(static_cast<unsigned char>(c))) return *error = ERROR_INVALID_NAME, false;
-    parts.push_back(part);
-  }
-  std::string out(1, drive);
-  out += ":\\";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i) out += '\\';
-    out += parts[i];
-  }
+  out += drive;
+  out += ':';
+  if (fromCurrent && m.currentDir.size() > 2 &&
+      !AppendNames(m.currentDir.c_str() + 2, m.currentDir.size() - 2, &out, error))
+    return false;
+  if (!AppendNames(rest, restLength, &out, error)) return false;
+  if (out.size() == 2) out += '\\';
   if (out.size() >= MAX_PATH) return *error = ERROR_FILENAME_EXCED_RANGE, false;
-  *fullPath = out;
+  *fullPath = std::move(out);
   return true;
 }
 
@@ -173,6 +233,7 @@ void HostEntryCreated(const std::string &hostPath) {
       for (const std::string &n : names)
         if (n == name) return;
       names.push_back(name);
+      ForgetResolvedBelow(dir);
     }
     path = dir;
   }
@@ -181,6 +242,7 @@ void HostEntryCreated(const std::string &hostPath) {
 void HostEntryRemoved(const std::string &hostPath) {
   std::string dir, name;
   SplitHost(hostPath, &dir, &name);
+  ForgetResolvedBelow(dir);
   auto it = g_listings.find(dir);
   if (it != g_listings.end()) {
     auto entry = it->second.find(Upper(name));
@@ -205,6 +267,7 @@ void HostEntryRenamed(const std::string &fromHost, const std::string &toHost) {
 }
 
 void ForgetHostListings() {
+  for (ResolvedDirectory &r : g_resolved) r = ResolvedDirectory();
   g_listings.clear();
 }
 
@@ -221,10 +284,13 @@ int RenameHost(const std::string &fromHost, const std::string &toHost) {
 }
 
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error) {
+  std::string full;
+  return FullWindowsPath(windowsPath, &full, error) && ResolveFullPath(full, hostPath, error);
+}
+
+bool ResolveFullPath(const std::string &full, std::string *hostPath, uint32_t *error) {
   uint32_t scratch;
   if (!error) error = &scratch;
-  std::string full;
-  if (!FullWindowsPath(windowsPath, &full, error)) return false;
   if (IsHostPath(full)) {
     std::string host = full.substr(sizeof kHostPrefix - 2);
     for (char &c : host)
@@ -234,23 +300,66 @@ bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t
   }
   auto it = M().drives.find(full[0]);
   if (it == M().drives.end()) return *error = ERROR_PATH_NOT_FOUND, false;
-  std::string host = it->second;
-  bool parentExists = true;
+  const std::string &root = it->second;
+  // The directory part first, from what was resolved before when it can be.
+  const size_t cut = full.rfind('\\');
+  std::string host;
+  host.reserve(root.size() + full.size());
+  const Listing *listing = nullptr;
+  bool found = true;  // every name so far is there
   size_t pos = 3;
-  while (pos < full.size()) {
-    size_t next = full.find('\\', pos);
-    if (next == std::string::npos) next = full.size();
-    std::string part = full.substr(pos, next - pos);
-    pos = next + 1;
-    std::string actual;
-    if (parentExists && FindEntry(host, part, &actual)) {
-      host += "/" + actual;
+  if (cut > 2) {
+    ResolvedDirectory *known = nullptr;
+    for (ResolvedDirectory &r : g_resolved)
+      if (r.windows.size() == cut && r.windows.compare(0, cut, full, 0, cut) == 0 &&
+          r.driveRoot == root)
+        known = &r;
+    if (known) {
+      host = known->host;
+      if (!known->listing) known->listing = ListingOf(host);
+      listing = known->listing;
+      pos = cut + 1;
     } else {
-      host += "/" + part;
-      parentExists = false;
+      host = root;
+      listing = ListingOf(host);
+      for (; pos < cut;) {
+        size_t next = full.find('\\', pos);
+        const std::string *actual =
+            found ? FindEntry(listing, full.data() + pos, next - pos) : nullptr;
+        host += '/';
+        if (actual) {
+          host += *actual;
+          listing = ListingOf(host);
+        } else {
+          host.append(full, pos, next - pos);
+          found = false;
+          listing = nullptr;
+        }
+        pos = next + 1;
+      }
+      if (found) {
+        ResolvedDirectory &r =
+            g_resolved[g_nextResolved++ % (sizeof g_resolved / sizeof *g_resolved)];
+        r.windows.assign(full, 0, cut);
+        r.driveRoot = root;
+        r.host = host;
+        r.listing = listing;
+      }
     }
+  } else {
+    host = root;
+    listing = ListingOf(host);
   }
-  *hostPath = host;
+  if (pos < full.size()) {
+    const std::string *actual =
+        found ? FindEntry(listing, full.data() + pos, full.size() - pos) : nullptr;
+    host += '/';
+    if (actual)
+      host += *actual;
+    else
+      host.append(full, pos, std::string::npos);
+  }
+  *hostPath = std::move(host);
   return true;
 }
 

@@ -195,22 +195,21 @@ std::string TargetRefusal(const MachineFile &target) {
   return "";
 }
 
-// The checks and the copy of a file found to exist; `why` says what went wrong. `dirMade`, when
-// given, names the directory this run of copies has made (or found) last, which is not looked
-// at again for the next file that goes there. A plain copy does not look at the target first:
-// opening it for writing refuses a directory or a read-only file, and only then is it looked at,
-// to say why.
-bool CopyFound(const MachineFile &source, const std::string &to, bool append, std::string *dirMade,
-               std::string *why) {
+// The checks and the copy of a file found to exist to the full path `to` in directory `dir`;
+// `why` says what went wrong. `dirMade`, when given, names the directory this run of copies has
+// made (or found) last, which is not looked at again for the next file that goes there. A plain
+// copy does not look at the target first: opening it for writing refuses a directory or a
+// read-only file, and only then is it looked at, to say why.
+bool CopyFound(const MachineFile &source, const std::string &to, const std::string &dir,
+               bool append, std::string *dirMade, std::string *why) {
   MachineFile target;
   DWORD error = 0;
-  if (!FullPath(to, &target.full, &error)) return *why = ErrorText(error), false;
-  const bool looked = append || EqualNoCase(source.full, target.full);
-  if (looked && !LocateMachineFile(to, &target, &error))
+  target.full = to;
+  const bool itself = EqualNoCase(source.full, to);
+  if ((append || itself) && !LocateMachineFile(to, &target, &error))
     return *why = ErrorText(error), false;
   if (target.isDir) return *why = TargetRefusal(target), false;
 
-  std::string dir = ParentOf(target.full);
   if (!dirMade || *dirMade != dir) {
     if (!CreateMachineDirectory(dir, &error))
       return *why = "the directory " + dir + " cannot be made (" + ErrorText(error) + ")", false;
@@ -218,8 +217,7 @@ bool CopyFound(const MachineFile &source, const std::string &to, bool append, st
   }
   if (!(*why = TargetRefusal(target)).empty()) return false;
   // A file copied onto itself is already in place; opening it for writing would empty it.
-  if (EqualNoCase(source.full, target.full))
-    return !append || (*why = "it is the same file", false);
+  if (itself) return !append || (*why = "it is the same file", false);
 
   if (append) {
     if (target.exists && FileInUse(target.full)) return *why = kInUse, false;
@@ -232,8 +230,7 @@ bool CopyFound(const MachineFile &source, const std::string &to, bool append, st
   }
   if (!CopyFileContents(source.full, target.full, false, &error)) {
     DWORD lookError = 0;
-    if (!LocateMachineFile(to, &target, &lookError))
-      return *why = ErrorText(lookError), false;
+    if (!LocateMachineFile(to, &target, &lookError)) return *why = ErrorText(lookError), false;
     if (!(*why = TargetRefusal(target)).empty()) return false;
     if (error == ERROR_SHARING_VIOLATION && target.exists) {
       if (g_restartDir.empty()) return *why = kInUse, false;
@@ -252,15 +249,17 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
   if (!LocateMachineFile(from, &source, &error)) return *why = ErrorText(error), false;
   if (!source.exists) return *why = "the file does not exist", false;
   if (source.isDir) return *why = "it is a directory, not a file", false;
-  return CopyFound(source, to, append, nullptr, why);
+  std::string target;
+  if (!FullPath(to, &target, &error)) return *why = ErrorText(error), false;
+  return CopyFound(source, target, ParentOf(target), append, nullptr, why);
 }
 
-// A source of the copy list: that it is a file that can be read, and its size, from one opening
-// of it; only a source that does not open is looked at again, to say why.
+// A source of the copy list (a full path): that it is a file that can be read, and its size,
+// from one opening of it; only a source that does not open is looked at again, to say why.
 bool CheckSource(const std::string &path, MachineFile *source, std::string *why) {
   DWORD error = 0;
   *source = MachineFile();
-  if (!FullPath(path, &source->full, &error)) return *why = ErrorText(error), false;
+  source->full = path;
   HANDLE file = CreateFileA(source->full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
@@ -340,6 +339,7 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
   // A distribution that lacks a file is found out before anything is copied.
   uint64_t total = 0;
   std::vector<MachineFile> sources;
+  sources.reserve(jobs.size());
   for (const CopyJob &job : jobs) {
     MachineFile source;
     std::string why;
@@ -348,7 +348,7 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
       WriteTranscript("copy 0" + counted);
       return grcNotOkay;
     }
-    sources.push_back(source);
+    sources.push_back(std::move(source));
     total += source.size;
   }
 
@@ -367,13 +367,15 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
     ShowGauge(total ? static_cast<unsigned>(done * 100 / total) : 0, FileName(jobs[i].source));
 
     std::string why;
-    if (!CopyFound(sources[i], jobs[i].destination, false, &dirMade, &why)) {
+    if (!CopyFound(sources[i], jobs[i].destination, jobs[i].destinationDir, false, &dirMade,
+                   &why)) {
       EndGauge();
       TellUser(CannotCopy(jobs[i].source, jobs[i].destination, why));
       grc = grcNotOkay;
       break;
     }
-    WriteLogLine("Copied " + jobs[i].source + " to " + jobs[i].destination);
+    if (!LogFileName().empty())
+      WriteLogLine("Copied " + jobs[i].source + " to " + jobs[i].destination);
     done += sources[i].size;
     ++copied;
   }

@@ -101,7 +101,7 @@ bool JobOf(const CopyListEntry &entry, const InfSection &section, const InfLine 
   }
   size_t cut = job.destination.rfind('\\');
   job.destinationDir = job.destination.substr(0, cut == 2 ? 3 : cut);
-  jobs->push_back(job);
+  jobs->push_back(std::move(job));
   return true;
 }
 

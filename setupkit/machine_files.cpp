@@ -274,9 +274,7 @@ bool PlainFileName(const std::string &name) {
       onlyDotsAndBlanks = false;
       continue;
     }
-    if (c < 32 || IsSeparator(static_cast<char>(c)) ||
-        std::string(":*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
-      return false;
+    if (c < 32 || IsSeparator(static_cast<char>(c)) || std::strchr(":*?\"<>|", c)) return false;
     if (c != '.' && c != ' ') onlyDotsAndBlanks = false;
   }
   // Windows drops a final dot or blank, so such a name would land under another name.

@@ -104,18 +104,20 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   // A file that may be made is made first and looked at only when it is there already: a new
   // file costs the host one call, and a missing directory shows as the host's ENOENT. A file
   // only read is opened first and looked at through its descriptor.
+  const char *name;
+  const int at = winsim::HostDirectoryAt(host, &name);
   int fd = -1;
   struct stat st;
   bool exists = true, looked = false;
   if (creates) {
-    fd = ::open(host.c_str(), access | O_CREAT | O_EXCL, mode);
+    fd = ::openat(at, name, access | O_CREAT | O_EXCL, mode);
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR))
       return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
     if (fd < 0 && errno != EEXIST)
       return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;
     exists = fd < 0;
   } else if (!write && dwCreationDisposition == OPEN_EXISTING) {
-    fd = ::open(host.c_str(), access);
+    fd = ::openat(at, name, access);
     if (fd >= 0 && ::fstat(fd, &st) != 0) {
       ::close(fd);
       fd = -1;
@@ -126,7 +128,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       exists = false, looked = true;
     }
   }
-  if (exists && !looked) exists = ::stat(host.c_str(), &st) == 0;
+  if (exists && !looked) exists = ::fstatat(at, name, &st, 0) == 0;
   if (fd < 0 && !exists && !creates) {
     std::string parent = host.substr(0, host.rfind('/'));
     struct stat ps;
@@ -159,7 +161,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
       flags |= O_TRUNC | (dwCreationDisposition == CREATE_ALWAYS ? O_CREAT : 0);
     // Truncating needs a descriptor open for writing even when the caller asked for less.
     if ((flags & O_TRUNC) && !write) flags = (flags & ~O_RDONLY) | O_RDWR;
-    fd = ::open(host.c_str(), flags, mode);
+    fd = ::openat(at, name, flags, mode);
     if (fd < 0 && !exists && (errno == ENOENT || errno == ENOTDIR))
       return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
     if (fd < 0) return SetLastError(winsim::ErrorOfErrno(errno)), INVALID_HANDLE_VALUE;

@@ -206,6 +206,10 @@ bool EqualNoCase(const std::string &a, const std::string &b);
 bool ResolvePath(const std::string &windowsPath, std::string *hostPath, uint32_t *error);
 // The same for a path that FullWindowsPath has made full already.
 bool ResolveFullPath(const std::string &fullPath, std::string *hostPath, uint32_t *error);
+// For the *at() calls of a host path that ResolvePath gave: an open descriptor of its directory
+// and the name in it when that directory was resolved last (it stays valid until a listing above
+// it changes), else AT_FDCWD and the whole path. Saves the host walking the whole path again.
+int HostDirectoryAt(const std::string &hostPath, const char **name);
 // ResolvePath reads each host directory once and keeps its listing. Whatever creates, removes or
 // renames a host file or directory while a machine is open tells it here; changes made behind
 // the machine's back (by another program) are seen after ForgetHostListings().

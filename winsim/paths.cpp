@@ -4,6 +4,7 @@
 #include <direct.h>
 #include <windows.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -61,7 +62,7 @@ std::unordered_map<std::string, Listing> &g_listings =
 
 [[maybe_unused]] const bool g_hooked = (AddOpenHook(&ForgetHostListings), true);
 
-const Listing *ListingOf(const std::string &dir) {
+Listing *ListingOf(const std::string &dir) {
   auto it = g_listings.find(dir);
   if (it != g_listings.end()) return &it->second;
   DIR *d = opendir(dir.c_str());
@@ -91,7 +92,13 @@ const std::string *FindEntry(const Listing *listing, const char *name, size_t n)
 // there), which drops them.
 struct ResolvedDirectory {
   std::string windows, driveRoot, host;
-  const Listing *listing = nullptr;  // the host directory's own, once read
+  Listing *listing = nullptr;  // the host directory's own, once read
+  int fd = -1;  // the host directory opened as a path, once asked for: names open below it
+
+  void Forget() {
+    if (fd >= 0) ::close(fd);
+    *this = ResolvedDirectory();
+  }
 };
 ResolvedDirectory g_resolved[4];
 size_t g_nextResolved = 0;
@@ -102,7 +109,7 @@ void ForgetResolvedBelow(const std::string &dir) {
     if (r.windows.empty()) continue;
     if (r.host.size() > dir.size() && r.host.compare(0, dir.size(), dir) == 0 &&
         (dir.back() == '/' || r.host[dir.size()] == '/'))
-      r = ResolvedDirectory();
+      r.Forget();
   }
 }
 
@@ -221,6 +228,20 @@ bool FullWindowsPath(const std::string &path, std::string *fullPath, uint32_t *e
 }
 
 void HostEntryCreated(const std::string &hostPath) {
+  // In a directory resolved last, whose parent's listing holds it already.
+  const size_t slash = hostPath.rfind('/');
+  for (ResolvedDirectory &r : g_resolved) {
+    if (r.windows.empty() || !r.listing || r.host.size() != slash ||
+        hostPath.compare(0, slash, r.host) != 0)
+      continue;
+    const std::string name = hostPath.substr(slash + 1);
+    std::vector<std::string> &names = (*r.listing)[Upper(name)];
+    for (const std::string &n : names)
+      if (n == name) return;
+    names.push_back(name);
+    ForgetResolvedBelow(std::string(r.host));
+    return;
+  }
   // Directories made along the way are entries of their parents too: up to the first one a
   // listing knows already.
   std::string path = hostPath;
@@ -267,7 +288,7 @@ void HostEntryRenamed(const std::string &fromHost, const std::string &toHost) {
 }
 
 void ForgetHostListings() {
-  for (ResolvedDirectory &r : g_resolved) r = ResolvedDirectory();
+  for (ResolvedDirectory &r : g_resolved) r.Forget();
   g_listings.clear();
 }
 
@@ -305,7 +326,7 @@ bool ResolveFullPath(const std::string &full, std::string *hostPath, uint32_t *e
   const size_t cut = full.rfind('\\');
   std::string host;
   host.reserve(root.size() + full.size());
-  const Listing *listing = nullptr;
+  Listing *listing = nullptr;
   bool found = true;  // every name so far is there
   size_t pos = 3;
   if (cut > 2) {
@@ -340,6 +361,7 @@ bool ResolveFullPath(const std::string &full, std::string *hostPath, uint32_t *e
       if (found) {
         ResolvedDirectory &r =
             g_resolved[g_nextResolved++ % (sizeof g_resolved / sizeof *g_resolved)];
+        r.Forget();
         r.windows.assign(full, 0, cut);
         r.driveRoot = root;
         r.host = host;
@@ -361,6 +383,21 @@ bool ResolveFullPath(const std::string &full, std::string *hostPath, uint32_t *e
   }
   *hostPath = std::move(host);
   return true;
+}
+
+int HostDirectoryAt(const std::string &hostPath, const char **name) {
+  *name = hostPath.c_str();
+  for (ResolvedDirectory &r : g_resolved) {
+    const size_t n = r.host.size();
+    if (r.windows.empty() || hostPath.size() <= n + 1 || hostPath[n] != '/' ||
+        hostPath.compare(0, n, r.host) != 0 || hostPath.find('/', n + 1) != std::string::npos)
+      continue;
+    if (r.fd < 0) r.fd = ::open(r.host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (r.fd < 0) break;
+    *name = hostPath.c_str() + n + 1;
+    return r.fd;
+  }
+  return AT_FDCWD;
 }
 
 bool WindowsPathOf(const std::string &hostPath, std::string *windowsPath) {

@@ -73,12 +73,25 @@ TEST(Paths, LookUpsFollowTheMachinesOwnChanges) {
        ""},
       {"a directory made", [] { return CreateDirectoryA("C:\\Dist\\Sub", nullptr); },
        "c:\\dist\\SUB", "Dist/Sub"},
-      {"a file in it",
-       [] { return CopyFileA("C:\\dist\\setup.inf", "C:\\dist\\sub\\In.Inf", TRUE); },
+      {"a file in it, opened",
+       [] {
+         HANDLE file = CopyFileA("C:\\dist\\setup.inf", "C:\\dist\\sub\\In.Inf", TRUE)
+                           ? CreateFileA("C:\\DIST\\SUB\\IN.INF", GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr)
+                           : INVALID_HANDLE_VALUE;
+         return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+       },
        "C:\\DIST\\SUB\\IN.INF", "Dist/Sub/In.Inf"},
       {"the directory moved", [] { return MoveFileA("C:\\dist\\sub", "C:\\dist\\Other"); },
        "c:\\dist\\other\\in.inf", "Dist/Other/In.Inf"},
-      {"its old name", [] { return true; }, "C:\\dist\\sub\\in.inf", ""},
+      {"its old name", [] { return true; }, "C:\\DIST\\SUB\\IN.INF", ""},
+      {"a file made under its old name",
+       [] {
+         HANDLE file = CreateFileA("C:\\DIST\\SUB\\New.Txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   0, nullptr);
+         return file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND;
+       },
+       "C:\\dist\\other\\new.txt", ""},
   };
   for (const Step &step : steps) {
     SCOPED_TRACE(step.what);

@@ -348,8 +348,8 @@ GRC WINAPI GrcCopyFilesInCopyList(HINSTANCE hInstance) {
       WriteTranscript("copy 0" + counted);
       return grcNotOkay;
     }
-    sources.push_back(std::move(source));
     total += source.size;
+    sources.push_back(std::move(source));
   }
 
   uint64_t done = 0;

@@ -11,7 +11,7 @@
 //
 //   REGLOG 1 <hash of system.reg, 16 hex digits>     the first line
 //   +key <key> [<class>]                             the key, and any missing above it, created;
-//                                                    <class> is the new key's class, when it has one
+//                                                    <class>: the new key's class, if any
 //   -key <key>                                       the key and everything below it deleted
 //   =value <key> <name> <type> <data>                a value set (its key created when missing)
 //   -value <key> <name>                              a value deleted

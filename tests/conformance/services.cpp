@@ -87,9 +87,7 @@ CONFORMANCE_AREA(services) {
       {"QueryServiceStatus(read control)", STANDARD_RIGHTS_READ, 0, "0 err=5"},
       {"StartServiceA(generic read)", GENERIC_READ, 1, "0 err=5"},
       {"StartServiceA(generic execute, running)", GENERIC_EXECUTE, 1, "0 err=1056"},
-      {"StartServiceA(generic all, running)", GENERIC_ALL, 1, "0 err=1056"},
       {"ControlService(stop, generic read)", GENERIC_READ, 2, "0 err=5"},
-      {"ControlService(stop, query only)", SERVICE_QUERY_STATUS, 2, "0 err=5"},
       {"EnumDependentServicesA(generic execute)", GENERIC_EXECUTE, 3, "0 err=5"},
       {"ControlService(interrogate, generic execute)", GENERIC_EXECUTE, 4, "0 err=5"},
   };
@@ -132,8 +130,6 @@ CONFORMANCE_AREA(services) {
   // A running service's report.
   QueryServiceStatus(spooler, &status);
   Check("QueryServiceStatus.state", status.dwCurrentState, SERVICE_RUNNING);
-  Check("QueryServiceStatus.accepts stop", (status.dwControlsAccepted & SERVICE_ACCEPT_STOP) != 0,
-        true);
 
   // Bad arguments: the handle is looked at first, then the record's address, then the rights.
   DWORD needed = 0, count = 0;

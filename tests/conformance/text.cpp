@@ -18,9 +18,9 @@ CONFORMANCE_AREA(text) {
     const char *a, *b;
     int cmp, cmpi;
   } cases[] = {
-      {"a", "B", -1, -1},        {"a", "A", -1, 0},      {"co-op", "coop", 1, 1},
-      {"abc", "abc", 0, 0},      {"", "a", -1, -1},      {"Zebra", "apple", 1, 1},
-      {"can't", "cant", 1, 1},   {"a-b", "ab", 1, 1},    {"ab", "a-c", -1, -1},
+      {"a", "B", -1, -1},           {"a", "A", -1, 0},   {"co-op", "coop", 1, 1},
+      {"abc", "abc", 0, 0},         {"", "a", -1, -1},   {"Zebra", "apple", 1, 1},
+      {"can't", "cant", 1, 1},      {"a-b", "ab", 1, 1}, {"ab", "a-c", -1, -1},
       {"MONITOR", "monitor", 1, 0},
   };
   for (const Case &c : cases) {

@@ -164,7 +164,9 @@ typedef int(WINAPI *FARPROC)(void);
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_DEPENDENCY_FAIL 1068L
 #define ERROR_SERVICE_LOGON_FAILED 1069L
+#define ERROR_DATABASE_DOES_NOT_EXIST 1065L
 #define ERROR_SHUTDOWN_IN_PROGRESS 1115L
+#define ERROR_NO_SHUTDOWN_IN_PROGRESS 1116L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
 #define ERROR_NO_SUCH_PRIVILEGE 1313L
 #define ERROR_PRIVILEGE_NOT_HELD 1314L
@@ -906,6 +908,7 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
                                   PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength);
 BOOL WINAPI InitiateSystemShutdownA(LPSTR lpMachineName, LPSTR lpMessage, DWORD dwTimeout,
                                     BOOL bForceAppsClosed, BOOL bRebootAfterShutdown);
+BOOL WINAPI AbortSystemShutdownA(LPSTR lpMachineName);
 
 /* ---- version ---------------------------------------------------------------------------- */
 #define VIFF_FORCEINSTALL 0x0001

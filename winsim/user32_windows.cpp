@@ -416,7 +416,7 @@ HWND MakeWindow(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD 
   Window *parent = nullptr;
   if (hWndParent && !(parent = FindWindowRecord(hWndParent))) return nullptr;
   if ((dwStyle & WS_CHILD) && !parent) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // a child needs its parent
+    SetLastError(1406);  // ERROR_TLW_WITH_WSCHILD: a child needs its parent
     return nullptr;
   }
   Window *w = winsim::NewWindowRecord(kind);

@@ -88,6 +88,10 @@ void WindowChecks(HWND owner) {
   Check("CreateWindowExA unknown class",
         Outcome(Make("NorvaleNoSuchClass", "", 0, nullptr, 0, nullptr) != nullptr), "0 err=1407");
 
+  ArmLastError();
+  Check("CreateWindowExA child without parent",
+        Outcome(Make("STATIC", "", WS_CHILD, nullptr, 1, nullptr) != nullptr), "0 err=1406");
+
   // Texts: counts without the terminator, cut to the buffer.
   Check("GetWindowTextA", Text(owner, 64), "5 \"Owner\"");
   Check("GetWindowTextA short buffer", Text(owner, 4), "3 \"Own\"");
@@ -266,6 +270,9 @@ CONFORMANCE_AREA(user) {
     char buffer[8];
     Check("GetWindowTextA destroyed", Outcome(GetWindowTextA(owner, buffer, sizeof buffer)),
           "0 err=1400");
+    ArmLastError();
+    Check("CreateWindowExA destroyed parent",
+          Outcome(Make("STATIC", "", WS_CHILD, owner, 1, nullptr) != nullptr), "0 err=1400");
     ArmLastError();
     Check("PostMessageA destroyed", Outcome(PostMessageA(owner, WM_APP, 0, 0)), "0 err=1400");
   }

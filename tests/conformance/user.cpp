@@ -274,6 +274,9 @@ CONFORMANCE_AREA(user) {
     Check("CreateWindowExA destroyed parent",
           Outcome(Make("STATIC", "", WS_CHILD, owner, 1, nullptr) != nullptr), "0 err=1400");
     ArmLastError();
+    Check("MessageBoxA destroyed owner", Outcome(MessageBoxA(owner, "text", "caption", MB_OK)),
+          "0 err=1400");
+    ArmLastError();
     Check("PostMessageA destroyed", Outcome(PostMessageA(owner, WM_APP, 0, 0)), "0 err=1400");
   }
   Check("UnregisterClassA", UnregisterClassA(kClass, self) != 0, true);

@@ -145,7 +145,8 @@ size = 4096
 [directory C:\WINNT\system32\spool\PRINTERS]
 
 ; The Windows NT CD holds its files compressed (SZDD, made with COMPRESS.EXE or Debian's
-; mscompress), the last character of each name replaced by '_'.
+; mscompress), the last character of each name replaced by '_'. They expand to the driver that
+; is installed above, as the machine was set up from this CD.
 [file D:\I386\PSCRIPT.DL_]
 copy = ../nt31-cd/I386/PSCRIPT.DL_
 

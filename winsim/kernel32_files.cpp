@@ -474,6 +474,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
                              LPSTR lpTempFileName) {
   if (DWORD e = Fault("GetTempFileNameA")) return SetLastError(e), 0;
   if (!lpPathName || !lpTempFileName) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+  // Room for the name that follows the path, as documented.
+  if (std::strlen(lpPathName) > MAX_PATH - 14) return SetLastError(ERROR_BUFFER_OVERFLOW), 0;
   std::string base = lpPathName;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   std::string prefix = lpPrefixString ? std::string(lpPrefixString).substr(0, 3) : "";
@@ -493,7 +495,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
   Place dir;
   DWORD error = 0;
   if (!winsim::Locate(lpPathName, &dir, &error)) return SetLastError(error), 0;
-  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), 0;
+  // Windows looks at the directory before it tries a name.
+  if (!dir.isDir) return SetLastError(ERROR_DIRECTORY), 0;
   // Like NT, start from the clock and take the first number whose file can be created.
   unsigned start = static_cast<unsigned>(winsim::NowMs() & 0xFFFF);
   for (unsigned i = 0; i < 0x10000; ++i) {

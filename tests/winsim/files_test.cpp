@@ -98,7 +98,7 @@ TEST_F(Files, TemporaryFileNames) {
   EXPECT_STREQ(name, "C:\\TEMP\\zps2.TMP");
   EXPECT_TRUE(Exists("TEMP/zps2.TMP"));
   EXPECT_EQ(GetTempFileNameA("C:\\TEMP", "zps", 0, name), 3u);
-  EXPECT_FAILS_WITH(GetTempFileNameA("C:\\NOTEMP", "zps", 0, name), ERROR_PATH_NOT_FOUND);
+  EXPECT_FAILS_WITH(GetTempFileNameA("C:\\NOTEMP", "zps", 0, name), ERROR_DIRECTORY);
 }
 
 TEST_F(Files, AttributesAndDirectories) {

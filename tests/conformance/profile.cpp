@@ -40,7 +40,6 @@ CONFORMANCE_AREA(profile) {
       {"read, names in another case", Read("SEC", "key", "def"), "5 Value"},
       {"missing key gives the default", Read("Sec", "none", "def"), "3 def"},
       {"default without its trailing blanks", Read("Sec", "none", "def  "), "3 def"},
-      {"null default", Read("Sec", "none", nullptr), "0 "},
       {"value cut to the buffer", Read("Sec", "Key", "def", 4), "3 Val"},
       {"quotes dropped", Read("Sec", "Quoted", ""), "9 in quotes"},
       {"keys of a section", Read("Sec", nullptr, ""), "11 Key,Quoted,,"},

@@ -658,17 +658,18 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   DWORD error = 0;
   if (!winsim::Locate(dirPart.c_str(), &dir, &error, false))
     return SetLastError(error), INVALID_HANDLE_VALUE;
-  // A name without wildcards (nor the final dot that also matches a name without extension)
+  // A name without wildcards (nor the trailing dot or blank that the pattern drops)
   // can match only the entries of that name.
-  bool plain =
-      name.find_first_of("*?<>\"") == std::string::npos && !name.empty() && name.back() != '.';
+  bool plain = name.find_first_of("*?<>\"") == std::string::npos && !name.empty() &&
+               name.back() != '.' && name.back() != ' ';
   std::vector<std::string> listed;
   if (!winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed))
     return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;  // no such directory
   if (name.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
 
   auto search = std::make_shared<winsim::Search>();
-  if (plain && winsim::IsDeviceName(name)) {
+  const bool device = plain && winsim::IsDeviceName(name);
+  if (device) {
     // A device answers as an empty archived file of the name asked for.
     WIN32_FIND_DATAA data;
     std::memset(&data, 0, sizeof data);
@@ -686,9 +687,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   std::sort(stored.begin(), stored.end());
   for (auto &entry : stored) names.push_back(std::move(entry.second));
 
+  if (device) names.clear();  // no file can have a device's name
   std::string pattern = winsim::FileSystemPattern(name);
   for (const std::string &n : names) {
-    if (!search->entries.empty() && plain) break;
     if (!winsim::NameMatches(pattern, n)) continue;
     std::string host = n == "."    ? dir.host
                        : n == ".." ? winsim::ParentHost(dir.host)

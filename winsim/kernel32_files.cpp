@@ -3,9 +3,10 @@
 // restart) and searches, with the results and last-error values of Windows NT 3.5.
 //
 // The image keeps what a host file system can hold: a file's read-only attribute is its write
-// permission (checked here, so that it holds for every host user, root included), its dates are
-// the host's. A file that a running service has loaded cannot be deleted, replaced or
-// overwritten, but it can be renamed, and the mark follows it.
+// permission (checked here, so that it holds for every host user, root included), its archive
+// attribute the absence of the sticky bit (host_files.h), its dates are the host's. A file that a
+// running service has loaded cannot be deleted, replaced or overwritten, but it can be renamed, and
+// the mark follows it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -217,7 +217,8 @@ int Compare(const char *a, const char *b, bool ignoreCase) {
       if (p[i] != q[i]) return p[i] < q[i] ? -1 : 1;
     if (p.size() != q.size()) return p.size() < q.size() ? -1 : 1;
   }
-  // The hyphens and apostrophes: a text without them first, then the earlier one.
+  // The hyphens and apostrophes: a text without them sorts first, else the one whose first
+  // difference among them stands earlier sorts after.
   if (x.special.size() != y.special.size() && (x.special.empty() || y.special.empty()))
     return x.special.empty() ? -1 : 1;
   for (size_t i = 0; i < x.special.size() && i < y.special.size(); ++i)

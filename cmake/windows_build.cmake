@@ -55,4 +55,11 @@ add_custom_target(dist ALL
 # The conformance checks of tests/conformance, which tools/run-conformance-under-wine runs.
 file(GLOB CONFORMANCE_SOURCES CONFIGURE_DEPENDS tests/conformance/*.cpp)
 add_executable(conformance ${CONFORMANCE_SOURCES})
-target_link_libraries(conformance PRIVATE advapi32 winspool version lz32 user32)
+target_link_libraries(conformance PRIVATE advapi32 winspool version lz32 user32 gdi32)
+# The library whose dialog and bitmap the user32 checks load, found beside the program.
+add_library(cfres SHARED tests/conformance/resources/cfres.cpp tests/conformance/resources/cfres.rc
+            tests/conformance/resources/cfres.def)
+set_target_properties(cfres PROPERTIES PREFIX "")
+target_link_libraries(cfres PRIVATE user32)
+target_link_options(cfres PRIVATE ${EXPORT_BY_NAME})
+add_dependencies(conformance cfres)

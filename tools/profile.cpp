@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tools/image_open.h"
+#include "tools/pe_module.h"
 #include "winsim/ini_file.h"
 #include "winsim/machine.h"
 #include "winsim/registry_store.h"
@@ -240,7 +241,7 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
           std::string line = raw.substr(raw.find('|') + 1);
           if (!line.empty() && line[0] == ' ') line.erase(0, 1);
           if (!fileContent.empty() && fileContent != "text")
-            return fail("a file has either text lines, size = or copy =");
+            return fail("a file has either text lines, size =, copy = or module =");
           file.content += line + "\r\n";
           fileContent = "text";
           break;
@@ -248,7 +249,8 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
         size_t eq = t.find('=');
         std::string key = winsim::Upper(Trim(t.substr(0, eq == std::string::npos ? 0 : eq)));
         std::string value = eq == std::string::npos ? "" : Trim(t.substr(eq + 1));
-        if (!fileContent.empty()) return fail("a file has either text lines, size = or copy =");
+        if (!fileContent.empty())
+          return fail("a file has either text lines, size =, copy = or module =");
         if (key == "SIZE") {
           uint32_t size;
           if (!ParseNumber(value, &size) || size > (16u << 20))
@@ -260,8 +262,20 @@ bool ParseProfile(const std::string &text, const std::string &fileName, Profile 
                                  : profileDir + "/" + value;
           if (value.empty() || !winsim::ReadHostFile(from, &file.content))
             return fail("copy = names a file that cannot be read: '" + value + "'");
+        } else if (key == "MODULE") {
+          std::istringstream words(value);
+          std::string machineName, name;
+          std::vector<std::string> exports;
+          uint16_t machine = 0;
+          words >> machineName;
+          while (words >> name) exports.push_back(name);
+          if (!MachineOfName(machineName, &machine))
+            return fail("module = takes a machine (i386, alpha, mips, amd64) and export names: '" +
+                        value + "'");
+          file.content =
+              PeModule(machine, file.path.substr(file.path.find_last_of('\\') + 1), exports);
         } else {
-          return fail("a file line is 'size = N', 'copy = path' or '| text'");
+          return fail("a file line is 'size = N', 'copy = path', 'module = ...' or '| text'");
         }
         fileContent = key;
         break;

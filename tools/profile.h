@@ -19,8 +19,12 @@
 //
 //   [file <Windows path>]
 //       One file on a drive of the image, directories created as needed. Its content:
-//         size = N        a placeholder binary of N bytes (an "MZ" header, then a pattern)
+//         size = N        a placeholder binary of N bytes (an "MZ" header, then a pattern),
+//                         which no loader maps
 //         copy = path     the bytes of a file, relative to the profile
+//         module = <machine> <export>...
+//                         a DLL that the loader would map (tools/pe_module.h): the machine is
+//                         i386, alpha, mips or amd64, then the names of the functions it exports
 //         | text          one line of a text file (CR LF line ends); repeat for more lines
 //       A file section with no content line makes an empty file.
 //

@@ -6,7 +6,9 @@
 
 work=$(mktemp -d /tmp/norvale-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree=;mshtml="  # no offer to install Mono or Gecko
+# No offer to install Mono or Gecko, and no menu entries on the host for the Program Manager
+# groups that a run makes.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 winpath() { echo "Z:${1//\//\\}"; }  # a host path as the prefix's drive Z: shows it
 
 make_wine_prefix() {

@@ -8,6 +8,9 @@
 //                                               (tools/image_restart.h); exit status 0 when
 //                                               done, 1 when it could not be done, 2 on a bad
 //                                               image
+//   winsim-image module <machine> <file> <export>...
+//                                               writes a DLL for that machine (i386, alpha, mips,
+//                                               amd64) exporting those names (tools/pe_module.h)
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +18,7 @@
 
 #include "tools/image_compare.h"
 #include "tools/image_restart.h"
+#include "tools/pe_module.h"
 #include "tools/profile.h"
 #include "winsim/machine.h"
 
@@ -25,7 +29,8 @@ int Usage() {
                "usage: winsim-image create <profile> <image dir>\n"
                "       winsim-image show <image dir>\n"
                "       winsim-image compare <image A> <image B>\n"
-               "       winsim-image apply-restart <image dir>\n");
+               "       winsim-image apply-restart <image dir>\n"
+               "       winsim-image module <machine> <file> <export>...\n");
   return 2;
 }
 
@@ -50,6 +55,21 @@ int main(int argc, char **argv) {
     }
     std::printf("winsim-image: created %s from %s (%zu registry keys, %zu files)\n", argv[3],
                 argv[2], profile.keys.size(), profile.files.size());
+    return 0;
+  }
+  if (command == "module" && argc >= 4) {
+    uint16_t machine = 0;
+    if (!image_tool::MachineOfName(argv[2], &machine)) {
+      std::fprintf(stderr, "winsim-image: %s: not a machine (i386, alpha, mips, amd64)\n", argv[2]);
+      return 1;
+    }
+    std::string path = argv[3];
+    std::vector<std::string> exports(argv + 4, argv + argc);
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (!winsim::WriteFileAtomically(path, image_tool::PeModule(machine, name, exports))) {
+      std::fprintf(stderr, "winsim-image: %s: cannot be written\n", argv[3]);
+      return 1;
+    }
     return 0;
   }
   if (command == "show" && argc == 3) {

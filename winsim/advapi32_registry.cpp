@@ -20,8 +20,6 @@ using winsim::RegistryStore;
 using winsim::RegKey;
 using winsim::RegValue;
 
-const LONG kErrorChildMustBeVolatile = 1021;  // ERROR_CHILD_MUST_BE_VOLATILE
-
 // Handle values are never reused, so that a stale handle fails instead of naming another key.
 uintptr_t g_nextHandle = 0x1000;
 
@@ -187,11 +185,12 @@ LONG OpenPath(const Target &base, LPCSTR subKey, uint32_t access, PHKEY result) 
 
 // Opens or creates the key and the keys above it that are missing. No right is needed on the
 // parent handle: NT checks the keys themselves.
-LONG CreatePath(const Target &base, LPCSTR subKey, DWORD options, Change *change,
-                std::shared_ptr<RegKey> *result, DWORD *disposition) {
+LONG CreatePath(const Target &base, LPCSTR subKey, DWORD options, const std::string &className,
+                Change *change, std::shared_ptr<RegKey> *result, DWORD *disposition) {
   std::vector<std::string> parts;
   LONG rc = SplitSubkey(subKey, &parts);
   if (rc != ERROR_SUCCESS) return rc;
+  if (HasLineBreak(className)) return ERROR_INVALID_PARAMETER;
   bool isVolatile = (options & REG_OPTION_VOLATILE) != 0;
   std::shared_ptr<RegKey> key = base.key;
   bool created = false;
@@ -203,7 +202,7 @@ LONG CreatePath(const Target &base, LPCSTR subKey, DWORD options, Change *change
       else if (Denied(winsim::RegistryKeyPath(*key) + "\\" + part))
         rc = ERROR_ACCESS_DENIED;
       else if (key->isVolatile && !isVolatile)
-        rc = kErrorChildMustBeVolatile;
+        rc = ERROR_CHILD_MUST_BE_VOLATILE;
       if (rc != ERROR_SUCCESS) {
         change->Rollback();
         return rc;
@@ -216,6 +215,8 @@ LONG CreatePath(const Target &base, LPCSTR subKey, DWORD options, Change *change
     key = sub;
   }
   if (!created && Denied(winsim::RegistryKeyPath(*key))) return ERROR_ACCESS_DENIED;
+  // The class is the created key's own; an existing key keeps the one it has.
+  if (created) key->className = className;
   if (created) change->record = winsim::KeyCreatedRecord(*key);
   *result = key;
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -258,21 +259,67 @@ void PutFileTime(uint64_t time, PFILETIME ft) {
   ft->dwHighDateTime = static_cast<DWORD>(time >> 32);
 }
 
-// What RegQueryValueExA does once the key is known.
-LONG QueryValue(const RegKey &key, LPCSTR valueName, LPDWORD type, LPBYTE data, LPDWORD cbData) {
-  const RegValue *v = winsim::FindValue(key, valueName ? valueName : "");
-  if (!v) return ERROR_FILE_NOT_FOUND;
-  if (type) *type = v->type;
-  DWORD size = static_cast<DWORD>(v->data.size());
+bool IsStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// Hands a value's data to a caller's buffer of `capacity` bytes. String data that was stored
+// without its terminator gets one when the buffer has room for it, which the size leaves out.
+LONG PutData(const RegValue &v, LPBYTE data, DWORD capacity, LPDWORD cbData) {
+  DWORD size = static_cast<DWORD>(v.data.size());
   if (data) {
-    if (size > *cbData) {
+    if (size > capacity) {
       *cbData = size;
       return ERROR_MORE_DATA;
     }
-    if (size) std::memcpy(data, v->data.data(), size);
+    if (size) std::memcpy(data, v.data.data(), size);
+    if (IsStringType(v.type) && size > 0 && v.data.back() != '\0' && capacity > size)
+      data[size] = 0;
   }
   if (cbData) *cbData = size;
   return ERROR_SUCCESS;
+}
+
+// What RegQueryValueExA does once the key is known. The size is read before the type is
+// written, as a caller may pass one variable for both.
+LONG QueryValue(const RegKey &key, LPCSTR valueName, LPDWORD type, LPBYTE data, LPDWORD cbData) {
+  const RegValue *v = winsim::FindValue(key, valueName ? valueName : "");
+  if (!v) {
+    if (cbData && !data) *cbData = 0;  // a size query of a missing value answers 0
+    return ERROR_FILE_NOT_FOUND;
+  }
+  DWORD capacity = cbData ? *cbData : 0;
+  if (type) *type = v->type;
+  return PutData(*v, data, capacity, cbData);
+}
+
+// The bytes NT keeps for a value: string data in UTF-16, one unit per character.
+DWORD StoredSize(const RegValue &v) {
+  if (!IsStringType(v.type)) return static_cast<DWORD>(v.data.size());
+  DWORD units = 0;
+  for (size_t i = 0; i < v.data.size(); ++i, ++units)
+    if (IsDBCSLeadByte(static_cast<BYTE>(v.data[i])) && i + 1 < v.data.size()) ++i;
+  return units * 2;
+}
+
+// Copies a class into a caller's buffer of *cch characters and sets *cch: what fits, cut and
+// terminated, with ERROR_MORE_DATA when it does not; a buffer of no characters is left alone.
+LONG PutClass(const std::string &className, LPSTR buffer, LPDWORD cch) {
+  DWORD length = static_cast<DWORD>(className.size());
+  if (!buffer || *cch == 0) {
+    *cch = length;
+    return ERROR_SUCCESS;
+  }
+  if (length < *cch) {
+    std::memcpy(buffer, className.c_str(), length + 1);
+    *cch = length;
+    return ERROR_SUCCESS;
+  }
+  DWORD fits = *cch - 1;
+  std::memcpy(buffer, className.data(), fits);
+  buffer[fits] = '\0';
+  *cch = fits;
+  return ERROR_MORE_DATA;
 }
 
 bool HostFileExists(const std::string &path) {
@@ -296,12 +343,13 @@ bool IsBelow(const RegKey &key, const RegKey &ancestor) {
 }
 
 // Creates the key below `base` (or finds it), saves the change, then hands out a handle to it.
-LONG CreateAndOpen(const Target &base, LPCSTR lpSubKey, DWORD dwOptions, uint32_t access,
-                   PHKEY phkResult, LPDWORD lpdwDisposition) {
+LONG CreateAndOpen(const Target &base, LPCSTR lpSubKey, DWORD dwOptions, LPCSTR lpClass,
+                   uint32_t access, PHKEY phkResult, LPDWORD lpdwDisposition) {
   Change change;
   std::shared_ptr<RegKey> key;
   DWORD disposition = 0;
-  LONG rc = CreatePath(base, lpSubKey, dwOptions, &change, &key, &disposition);
+  LONG rc =
+      CreatePath(base, lpSubKey, dwOptions, lpClass ? lpClass : "", &change, &key, &disposition);
   if (rc == ERROR_SUCCESS) rc = change.Commit();
   if (rc != ERROR_SUCCESS) return rc;
   *phkResult = NewHandle(key, access);
@@ -320,22 +368,32 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   Target base;
   LONG rc = Resolve(hKey, &base);
-  if (rc != ERROR_SUCCESS) return rc;
-  return OpenPath(base, lpSubKey, MapAccess(samDesired), phkResult);
+  if (rc != ERROR_SUCCESS) return rc;  // a handle that is no key leaves *phkResult alone
+  // Without a subkey a predefined key comes back as itself; any other key gets a new handle.
+  if ((!lpSubKey || !*lpSubKey) && base.predefined) {
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
+  rc = OpenPath(base, lpSubKey, MapAccess(samDesired), phkResult);
+  if (rc != ERROR_SUCCESS) *phkResult = nullptr;
+  return rc;
 }
 
 LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
   if (LONG fault = static_cast<LONG>(winsim::Fault("RegOpenKeyA"))) return fault;
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  Target base;
-  LONG rc = Resolve(hKey, &base);
-  if (rc != ERROR_SUCCESS) return rc;
-  // Without a subkey the handle passed in comes back.
+  // Without a subkey the handle passed in comes back, unexamined: RegOpenKeyA(NULL, NULL, ...)
+  // answers NULL.
   if (!lpSubKey || !*lpSubKey) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
   }
-  return OpenPath(base, lpSubKey, KEY_ALL_ACCESS, phkResult);
+  Target base;
+  LONG rc = Resolve(hKey, &base);
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = OpenPath(base, lpSubKey, KEY_ALL_ACCESS, phkResult);
+  if (rc != ERROR_SUCCESS) *phkResult = nullptr;
+  return rc;
 }
 
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
@@ -343,13 +401,13 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
                             LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition) {
   if (LONG fault = static_cast<LONG>(winsim::Fault("RegCreateKeyExA"))) return fault;
-  (void)Reserved, (void)lpClass, (void)lpSecurityAttributes;
+  (void)Reserved, (void)lpSecurityAttributes;
   if (!phkResult || (dwOptions & ~static_cast<DWORD>(REG_OPTION_VOLATILE)))
     return ERROR_INVALID_PARAMETER;
   Target base;
   LONG rc = Resolve(hKey, &base);
   if (rc != ERROR_SUCCESS) return rc;
-  return CreateAndOpen(base, lpSubKey, dwOptions, MapAccess(samDesired), phkResult,
+  return CreateAndOpen(base, lpSubKey, dwOptions, lpClass, MapAccess(samDesired), phkResult,
                        lpdwDisposition);
 }
 
@@ -363,7 +421,7 @@ LONG WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     *phkResult = hKey;
     return ERROR_SUCCESS;
   }
-  return CreateAndOpen(base, lpSubKey, 0, KEY_ALL_ACCESS, phkResult, nullptr);
+  return CreateAndOpen(base, lpSubKey, 0, nullptr, KEY_ALL_ACCESS, phkResult, nullptr);
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey) {
@@ -438,6 +496,10 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
   Change change;
   std::string data;
   if (lpData) data.assign(reinterpret_cast<const char *>(lpData), cbData);
+  // A string whose count leaves out its terminator, where the terminator follows, is stored
+  // with it, as NT does.
+  if (IsStringType(dwType) && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0)
+    data += '\0';
   SetValueUndoable(*t.key, name, dwType, data, &change);
   return change.Commit();
 }
@@ -452,7 +514,7 @@ LONG WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData
   Change change;
   std::shared_ptr<RegKey> key = base.key;
   if (lpSubKey && *lpSubKey) {
-    rc = CreatePath(base, lpSubKey, 0, &change, &key, nullptr);
+    rc = CreatePath(base, lpSubKey, 0, "", &change, &key, nullptr);
     if (rc != ERROR_SUCCESS) return rc;
   } else if (!(base.access & KEY_SET_VALUE)) {
     return ERROR_ACCESS_DENIED;
@@ -513,11 +575,9 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
   if (!PutName(sub.name, lpName, *lpcchName)) return ERROR_MORE_DATA;
   *lpcchName = static_cast<DWORD>(sub.name.size());
   if (lpClass) {
-    // Keys carry no class: an empty one.
-    if (*lpcchClass < 1) return ERROR_MORE_DATA;
-    lpClass[0] = '\0';
+    if (!PutName(sub.className, lpClass, *lpcchClass)) return ERROR_MORE_DATA;
+    *lpcchClass = static_cast<DWORD>(sub.className.size());
   }
-  if (lpcchClass) *lpcchClass = 0;
   PutFileTime(sub.lastWrite, lpftLastWriteTime);
   return ERROR_SUCCESS;
 }
@@ -543,9 +603,11 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
   if (dwIndex >= t.key->values.size()) return ERROR_NO_MORE_ITEMS;
   const RegValue &v = *t.key->values[dwIndex];
   DWORD size = static_cast<DWORD>(v.data.size());
-  // Data that does not fit answers its size; a name that does not fit leaves the count alone.
+  DWORD capacity = lpcbData ? *lpcbData : 0;  // read before the type may overwrite it
+  // Data that does not fit answers its size; a name that does not fit leaves the name, its count
+  // and the data alone and answers the data's size.
   if (lpType) *lpType = v.type;
-  if (lpData && size > *lpcbData) {
+  if (lpData && size > capacity) {
     *lpcbData = size;
     return ERROR_MORE_DATA;
   }
@@ -554,9 +616,7 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     return ERROR_MORE_DATA;
   }
   *lpcchValueName = static_cast<DWORD>(v.name.size());
-  if (lpData && size) std::memcpy(lpData, v.data.data(), size);
-  if (lpcbData) *lpcbData = size;
-  return ERROR_SUCCESS;
+  return PutData(v, lpData, capacity, lpcbData);
 }
 
 LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
@@ -570,24 +630,19 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
   LONG rc = ResolveWith(hKey, KEY_QUERY_VALUE, &t);
   if (rc != ERROR_SUCCESS) return rc;
   const RegKey &key = *t.key;
-  if (lpClass) {
-    if (*lpcchClass < 1) {
-      *lpcchClass = 0;
-      return ERROR_MORE_DATA;
-    }
-    lpClass[0] = '\0';
-  }
-  if (lpcchClass) *lpcchClass = 0;
-  DWORD maxSub = 0, maxName = 0, maxData = 0;
-  for (const auto &sub : key.subkeys)
+  if (lpcchClass && (rc = PutClass(key.className, lpClass, lpcchClass)) != ERROR_SUCCESS) return rc;
+  DWORD maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
+  for (const auto &sub : key.subkeys) {
     maxSub = std::max(maxSub, static_cast<DWORD>(sub->name.size()));
+    maxClass = std::max(maxClass, static_cast<DWORD>(sub->className.size()));
+  }
   for (const auto &v : key.values) {
     maxName = std::max(maxName, static_cast<DWORD>(v->name.size()));
-    maxData = std::max(maxData, static_cast<DWORD>(v->data.size()));
+    maxData = std::max(maxData, StoredSize(*v));
   }
   if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());
   if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
-  if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+  if (lpcbMaxClassLen) *lpcbMaxClassLen = maxClass;
   if (lpcValues) *lpcValues = static_cast<DWORD>(key.values.size());
   if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
   if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;

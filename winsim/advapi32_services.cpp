@@ -26,6 +26,31 @@ const DWORD kServiceRightsForEveryone = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STA
                                         SERVICE_ENUMERATE_DEPENDENTS | SERVICE_INTERROGATE |
                                         SERVICE_USER_DEFINED_CONTROL | READ_CONTROL;
 
+// NT's generic mappings of the two kinds of object: a generic right asked for stands for these
+// specific rights, and only specific rights are kept in a handle.
+DWORD MapManagerAccess(DWORD access) {
+  if (access & GENERIC_READ)
+    access |= STANDARD_RIGHTS_READ | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
+  if (access & GENERIC_WRITE)
+    access |= STANDARD_RIGHTS_WRITE | SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG;
+  if (access & GENERIC_EXECUTE)
+    access |= STANDARD_RIGHTS_EXECUTE | SC_MANAGER_CONNECT | SC_MANAGER_LOCK;
+  if (access & GENERIC_ALL) access |= SC_MANAGER_ALL_ACCESS;
+  return access & SC_MANAGER_ALL_ACCESS;
+}
+
+DWORD MapServiceAccess(DWORD access) {
+  if (access & GENERIC_READ)
+    access |= STANDARD_RIGHTS_READ | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS |
+              SERVICE_INTERROGATE | SERVICE_ENUMERATE_DEPENDENTS;
+  if (access & GENERIC_WRITE) access |= STANDARD_RIGHTS_WRITE | SERVICE_CHANGE_CONFIG;
+  if (access & GENERIC_EXECUTE)
+    access |= STANDARD_RIGHTS_EXECUTE | SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE |
+              SERVICE_USER_DEFINED_CONTROL;
+  if (access & GENERIC_ALL) access |= SERVICE_ALL_ACCESS;
+  return access & SERVICE_ALL_ACCESS;
+}
+
 struct ScObject {
   bool manager = false;
   DWORD rights = 0;
@@ -229,15 +254,19 @@ SC_HANDLE NewHandle(const ScObject &object) {
   return reinterpret_cast<SC_HANDLE>(g_nextHandle);
 }
 
-// The service behind a service handle that holds `right`, or null with the last error set.
-ServiceConfig *ServiceFor(SC_HANDLE handle, DWORD right) {
+// The service behind a service handle, or null with the last error set.
+ServiceConfig *ServiceOf(SC_HANDLE handle) {
   ScObject *object = Object(handle);
   ServiceConfig *svc = object && !object->manager ? FindService(object->service) : nullptr;
-  if (!svc) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  if ((object->rights & right) != right) {
+  if (!svc) SetLastError(ERROR_INVALID_HANDLE);
+  return svc;
+}
+
+// The service behind a service handle that holds `right`, or null with the last error set.
+ServiceConfig *ServiceFor(SC_HANDLE handle, DWORD right) {
+  ServiceConfig *svc = ServiceOf(handle);
+  if (!svc) return nullptr;
+  if ((Object(handle)->rights & right) != right) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
@@ -308,14 +337,20 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName,
   if (DWORD error = Fault("OpenSCManagerA")) return Fail(error), nullptr;
   // Only the local machine and its active database exist.
   if (lpMachineName && *lpMachineName) return Fail(RPC_S_SERVER_UNAVAILABLE), nullptr;
+  // The other database NT knows of (failed services' last good state) cannot be opened; any
+  // other name is no database at all.
   if (lpDatabaseName && *lpDatabaseName && !EqualNoCase(lpDatabaseName, "ServicesActive"))
-    return Fail(ERROR_INVALID_NAME), nullptr;
+    return Fail(EqualNoCase(lpDatabaseName, "ServicesFailed") ? ERROR_DATABASE_DOES_NOT_EXIST
+                                                              : ERROR_INVALID_NAME),
+           nullptr;
   ScObject object;
   object.manager = true;
-  object.rights = (dwDesiredAccess & SC_MANAGER_ALL_ACCESS) | SC_MANAGER_CONNECT;
+  object.rights = MapManagerAccess(dwDesiredAccess) | SC_MANAGER_CONNECT;
   object.generation = g_generation;
   if (!Granted(object.rights, kManagerRightsForEveryone)) return Fail(ERROR_ACCESS_DENIED), nullptr;
-  return NewHandle(object);
+  SC_HANDLE handle = NewHandle(object);
+  SetLastError(ERROR_SUCCESS);  // as NT does on success
+  return handle;
 }
 
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD dwDesiredAccess) {
@@ -323,11 +358,12 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD 
   ScObject *manager = Object(hSCManager);
   if (!manager || !manager->manager) return Fail(ERROR_INVALID_HANDLE), nullptr;
   if (!(manager->rights & SC_MANAGER_CONNECT)) return Fail(ERROR_ACCESS_DENIED), nullptr;
-  if (!lpServiceName || !*lpServiceName) return Fail(ERROR_INVALID_NAME), nullptr;
+  if (!lpServiceName) return Fail(ERROR_INVALID_ADDRESS), nullptr;
+  if (!*lpServiceName) return Fail(ERROR_INVALID_NAME), nullptr;
   ServiceConfig *svc = FindService(lpServiceName);
   if (!svc) return Fail(ERROR_SERVICE_DOES_NOT_EXIST), nullptr;
   ScObject object;
-  object.rights = dwDesiredAccess & SERVICE_ALL_ACCESS;
+  object.rights = MapServiceAccess(dwDesiredAccess);
   object.service = svc->name;
   object.generation = g_generation;
   if (!Granted(object.rights, kServiceRightsForEveryone)) return Fail(ERROR_ACCESS_DENIED), nullptr;
@@ -429,9 +465,11 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
 
 BOOL WINAPI QueryServiceStatus(SC_HANDLE hService, LPSERVICE_STATUS lpServiceStatus) {
   if (DWORD error = Fault("QueryServiceStatus")) return Fail(error);
+  // The record's address is looked at before the handle's rights.
+  if (!ServiceOf(hService)) return FALSE;
+  if (!lpServiceStatus) return Fail(ERROR_INVALID_ADDRESS);
   ServiceConfig *svc = ServiceFor(hService, SERVICE_QUERY_STATUS);
   if (!svc) return FALSE;
-  if (!lpServiceStatus) return Fail(ERROR_INVALID_ADDRESS);
   *lpServiceStatus = Report(*svc);
   return TRUE;
 }

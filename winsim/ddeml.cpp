@@ -15,7 +15,8 @@
 // it is there, makes it the active one; "[ShowGroup(name,cmd)]" shows a group that exists with a
 // ShowWindow command 1 to 11 and makes it active; "[AddItem(command[,title[,icon[,...]]])]" adds
 // an item to the active group; "[ReplaceItem(title)]" removes the active group's item of that
-// title and has the next AddItem take its place. A parameter may stand in double quotes (which
+// title and has the next AddItem take its place; "[DeleteGroup(name)]" removes a group that
+// exists with its items. A parameter may stand in double quotes (which
 // keep commas and parentheses; "" inside is one quote). A string of several commands stops at
 // the first that fails, and the transaction then fails with DMLERR_NOTPROCESSED.
 #include <ddeml.h>
@@ -215,6 +216,16 @@ bool Execute(Conversation *conv, const Command &command, std::vector<Group> &gro
     else
       group->items.push_back(item);
     return true;
+  }
+  if (EqualNoCase(command.name, "DeleteGroup")) {
+    if (p.empty() || p.size() > 2) return false;
+    for (auto it = groups.begin(); it != groups.end(); ++it)
+      if (EqualNoCase(it->name, p[0])) {
+        if (EqualNoCase(conv->active, it->name)) conv->active.clear();
+        groups.erase(it);
+        return true;
+      }
+    return false;
   }
   if (EqualNoCase(command.name, "ReplaceItem")) {
     Group *group = FindGroup(groups, conv->active);

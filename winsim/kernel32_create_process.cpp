@@ -140,19 +140,6 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
   }
   std::string commandLine = lpCommandLine ? lpCommandLine : lpApplicationName;
 
-  if (lpCurrentDirectory) {
-    // The new process's current directory must be an existing directory.
-    std::string full, host;
-    uint32_t error = 0;
-    struct stat st;
-    if (!winsim::FullWindowsPath(lpCurrentDirectory, &full, &error) ||
-        !winsim::ResolvePath(full, &host, &error) || ::stat(host.c_str(), &st) != 0 ||
-        !S_ISDIR(st.st_mode)) {
-      SetLastError(ERROR_DIRECTORY);
-      return FALSE;
-    }
-  }
-
   // An application name is used as given, relative to the current directory, with no search and
   // no extension added.
   std::string program;
@@ -162,6 +149,20 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
     winsim::Transcript("start-failed " + winsim::Quote(commandLine));
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
+  }
+
+  if (lpCurrentDirectory) {
+    // The new process's current directory must be an existing directory; the program is looked
+    // for first.
+    std::string full, host;
+    uint32_t error = 0;
+    struct stat st;
+    if (!winsim::FullWindowsPath(lpCurrentDirectory, &full, &error) ||
+        !winsim::ResolvePath(full, &host, &error) || ::stat(host.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode)) {
+      SetLastError(ERROR_DIRECTORY);
+      return FALSE;
+    }
   }
 
   auto started = std::make_shared<winsim::StartedProcess>();

@@ -27,8 +27,9 @@ const char kFileKind[] = "file";
 struct OpenFile {
   int fd = -1;
   bool read = false, write = false;
-  bool harness = false;  // a file of the harness: never failed by [faults]
-  bool regular = false;  // a regular host file, which reads short only at its end
+  bool harness = false;   // a file of the harness: never failed by [faults]
+  bool regular = false;   // a regular host file, which reads short only at its end
+  bool archived = false;  // known to carry the archive attribute
   std::string host;
   ~OpenFile() {
     if (fd > 2) ::close(fd);
@@ -50,6 +51,15 @@ struct timespec TimespecOf(const FILETIME &ft) {
   ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL);
   ts.tv_nsec = static_cast<long>(ticks % 10000000ULL) * 100;
   return ts;
+}
+
+// A file that is written or cut gets the archive attribute, as on NT.
+void SetArchived(OpenFile *file) {
+  if (file->archived || file->fd <= 2) return;
+  struct stat st;
+  if (::fstat(file->fd, &st) == 0 && (st.st_mode & kNotArchived))
+    ::fchmod(file->fd, st.st_mode & 07777 & ~kNotArchived);
+  file->archived = true;
 }
 
 HANDLE StdHandle(int fd) {
@@ -175,6 +185,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   file->harness = harness;
   file->regular = !exists || S_ISREG(st.st_mode);
   file->host = std::move(host);
+  file->archived = !exists;
+  if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING)
+    winsim::SetArchived(file.get());
   // CREATE_ALWAYS and OPEN_ALWAYS tell whether the file was there.
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
     SetLastError(exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -225,6 +238,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     done += static_cast<DWORD>(n);
   }
   *lpNumberOfBytesWritten = done;
+  if (done) winsim::SetArchived(file.get());
   return TRUE;
 }
 
@@ -266,6 +280,7 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   off_t at = ::lseek(file->fd, 0, SEEK_CUR);
   if (at < 0 || ::ftruncate(file->fd, at) != 0)
     return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+  winsim::SetArchived(file.get());
   return TRUE;
 }
 

@@ -3,9 +3,10 @@
 // restart) and searches, with the results and last-error values of Windows NT 3.5.
 //
 // The image keeps what a host file system can hold: a file's read-only attribute is its write
-// permission (checked here, so that it holds for every host user, root included), its dates are
-// the host's. A file that a running service has loaded cannot be deleted, replaced or
-// overwritten, but it can be renamed, and the mark follows it.
+// permission (checked here, so that it holds for every host user, root included), its archive
+// attribute the absence of the sticky bit (host_files.h), its dates are the host's. A file that a
+// running service has loaded cannot be deleted, replaced or overwritten, but it can be renamed, and
+// the mark follows it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,9 +118,13 @@ bool SameFile(const struct stat &a, const struct stat &b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// A directory is never archived; a file is unless the attribute was cleared.
 DWORD AttributesOf(const struct stat &st) {
   DWORD attributes = 0;
-  if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  if (S_ISDIR(st.st_mode))
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  else if (!(st.st_mode & kNotArchived))
+    attributes |= FILE_ATTRIBUTE_ARCHIVE;
   if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
@@ -159,21 +164,28 @@ DWORD CopyOut(const std::string &text, LPSTR buffer, DWORD size) {
 }
 
 // ---- Search patterns ------------------------------------------------------------------------
-// NT turns a pattern into its file-system form before matching: "*.*" is every name; '?' may
-// also match nothing before a dot or at the end; "*" before a dot stops short of the name's last
-// dot; a dot before a wildcard or at the end may also match the end of the name.
+// NT turns a pattern into its file-system form before matching. Trailing dots and blanks are
+// dropped; "*.*" is every name; '?' becomes DOS_QM, which may also match nothing before a dot or
+// at the end; '*' before a dot (or at the end of a pattern that ended in a dot) becomes DOS_STAR,
+// which stops short of the name's last dot; a dot before a wildcard becomes DOS_DOT, which may
+// also match the end of the name. A pattern may name the DOS wildcards themselves.
 const char kDosStar = '<', kDosQm = '>', kDosDot = '"';
 
-std::string FileSystemPattern(const std::string &pattern) {
+std::string FileSystemPattern(const std::string &given) {
+  std::string pattern = given;
+  while (!pattern.empty() && (pattern.back() == '.' || pattern.back() == ' ')) pattern.pop_back();
+  if (pattern.empty()) pattern = given;  // only dots: the names "." and ".."
+  bool endedInDot = !given.empty() && given.back() == '.' && pattern != given;
   if (pattern == "*.*") return "*";
   std::string out;
   for (size_t i = 0; i < pattern.size(); ++i) {
-    char c = pattern[i], next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    char c = pattern[i];
+    char next = i + 1 < pattern.size() ? pattern[i + 1] : (endedInDot ? '.' : '\0');
     if (c == '?')
       out += kDosQm;
     else if (c == '*' && next == '.')
       out += kDosStar;
-    else if (c == '.' && (next == '?' || next == '*' || next == '\0'))
+    else if (c == '.' && (next == '?' || next == '*'))
       out += kDosDot;
     else
       out += c;
@@ -181,19 +193,26 @@ std::string FileSystemPattern(const std::string &pattern) {
   return Upper(out);
 }
 
-bool MatchFrom(const std::string &p, size_t pi, const std::string &n, size_t ni, size_t lastDot) {
+// The last dot that DOS_STAR may not pass from position `from`: a name's leading dots do not
+// start an extension, so a DOS_STAR at the start passes them.
+size_t StarLimit(const std::string &n, size_t from) {
+  size_t lastDot = n.rfind('.');
+  if (lastDot == std::string::npos || lastDot < from) return n.size();
+  if (from == 0 && n.find_first_not_of('.') > lastDot) return n.size();
+  return lastDot;
+}
+
+bool MatchFrom(const std::string &p, size_t pi, const std::string &n, size_t ni) {
   while (pi < p.size()) {
     char c = p[pi];
     if (c == '*') {
       for (size_t k = ni; k <= n.size(); ++k)
-        if (MatchFrom(p, pi + 1, n, k, lastDot)) return true;
+        if (MatchFrom(p, pi + 1, n, k)) return true;
       return false;
     }
     if (c == kDosStar) {
-      for (size_t k = ni; k <= n.size(); ++k) {
-        if (MatchFrom(p, pi + 1, n, k, lastDot)) return true;
-        if (k == lastDot) break;  // never swallows the last dot
-      }
+      for (size_t k = ni, limit = StarLimit(n, ni); k <= limit; ++k)
+        if (MatchFrom(p, pi + 1, n, k)) return true;
       return false;
     }
     if (c == kDosQm) {
@@ -215,10 +234,43 @@ bool MatchFrom(const std::string &p, size_t pi, const std::string &n, size_t ni,
   return ni == n.size();
 }
 
-// `pattern` in its file-system form (FileSystemPattern).
+// The 8.3 name that NT keeps beside a long one, upper case; empty where the name is one already
+// (or begins with a dot, which the search does not match by a short name).
+std::string ShortName(const std::string &name) {
+  if (name.empty() || name[0] == '.') return "";
+  size_t dot = name.rfind('.');
+  std::string base = name.substr(0, dot),
+              ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  auto plain = [](const std::string &part, size_t max) {
+    return part.size() <= max && part.find_first_of(" .+,;=[]") == std::string::npos;
+  };
+  if (!base.empty() && plain(base, 8) && plain(ext, 3)) return "";
+  auto clean = [](const std::string &part) {
+    std::string out;
+    for (char c : part)
+      if (c != ' ' && c != '.') out += std::strchr("+,;=[]", c) ? '_' : c;
+    return Upper(out);
+  };
+  std::string shortName = clean(base).substr(0, 6) + "~1";
+  std::string shortExt = clean(ext).substr(0, 3);
+  return shortExt.empty() ? shortName : shortName + "." + shortExt;
+}
+
+// `pattern` in its file-system form (FileSystemPattern). A name matches by its long or its short
+// name; "." and ".." match every pattern made of wildcards and dots alone.
 bool NameMatches(const std::string &pattern, const std::string &name) {
-  std::string upper = Upper(name);
-  return MatchFrom(pattern, 0, upper, 0, upper.rfind('.'));
+  if (name == "." || name == "..") return pattern.find_first_not_of("*?.<>\"") == std::string::npos;
+  if (MatchFrom(pattern, 0, Upper(name), 0)) return true;
+  std::string shortName = ShortName(name);
+  return !shortName.empty() && MatchFrom(pattern, 0, shortName, 0);
+}
+
+// The reserved device names, found in every directory.
+bool IsDeviceName(const std::string &name) {
+  std::string base = Upper(name.substr(0, name.find('.')));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
 }
 
 struct Search {
@@ -384,7 +436,8 @@ uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
   ::close(in);
   if (!error) {
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out, st.st_mode & 07777) != 0 || ::futimens(out, times) != 0)
+    // The copy keeps the source's attributes and, being written, is archived.
+    if (::fchmod(out, st.st_mode & 07777 & ~kNotArchived) != 0 || ::futimens(out, times) != 0)
       error = ErrorOfErrno(errno);
   }
   if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
@@ -422,6 +475,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
                              LPSTR lpTempFileName) {
   if (DWORD e = Fault("GetTempFileNameA")) return SetLastError(e), 0;
   if (!lpPathName || !lpTempFileName) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+  // Room for the name that follows the path, as documented.
+  if (std::strlen(lpPathName) > MAX_PATH - 14) return SetLastError(ERROR_BUFFER_OVERFLOW), 0;
   std::string base = lpPathName;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   std::string prefix = lpPrefixString ? std::string(lpPrefixString).substr(0, 3) : "";
@@ -441,7 +496,8 @@ UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUni
   Place dir;
   DWORD error = 0;
   if (!winsim::Locate(lpPathName, &dir, &error)) return SetLastError(error), 0;
-  if (!dir.isDir) return SetLastError(ERROR_PATH_NOT_FOUND), 0;
+  // Windows looks at the directory before it tries a name.
+  if (!dir.isDir) return SetLastError(ERROR_DIRECTORY), 0;
   // Like NT, start from the clock and take the first number whose file can be created.
   unsigned start = static_cast<unsigned>(winsim::NowMs() & 0xFFFF);
   for (unsigned i = 0; i < 0x10000; ++i) {
@@ -499,6 +555,9 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     return SetLastError(ERROR_NOT_SUPPORTED), FALSE;
   mode_t mode = place.st.st_mode & 07777;
   mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
+  if (!place.isDir)
+    mode = (dwFileAttributes & FILE_ATTRIBUTE_ARCHIVE) ? (mode & ~winsim::kNotArchived)
+                                                       : (mode | winsim::kNotArchived);
   if (::chmod(place.host.c_str(), mode) != 0)
     return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
   return TRUE;
@@ -590,10 +649,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   if (cut == std::string::npos && text.size() >= 2 && text[1] == ':') cut = 1;
   std::string dirPart = cut == std::string::npos ? "." : text.substr(0, cut + 1);
   std::string name = cut == std::string::npos ? text : text.substr(cut + 1);
-  if (name.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
   for (char c : name) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || std::strchr("<>:\"|", c))
+    if (u < 32 || c == ':' || c == '|')
       return SetLastError(ERROR_INVALID_NAME), INVALID_HANDLE_VALUE;
   }
 
@@ -601,12 +659,25 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   DWORD error = 0;
   if (!winsim::Locate(dirPart.c_str(), &dir, &error, false))
     return SetLastError(error), INVALID_HANDLE_VALUE;
-  // A name without wildcards (nor the final dot that also matches a name without extension)
+  // A name without wildcards (nor the trailing dot or blank that the pattern drops)
   // can match only the entries of that name.
-  bool plain = name.find_first_of("*?") == std::string::npos && name.back() != '.';
+  bool plain = name.find_first_of("*?<>\"") == std::string::npos && !name.empty() &&
+               name.back() != '.' && name.back() != ' ';
   std::vector<std::string> listed;
   if (!winsim::HostDirectoryNames(dir.host, plain ? name : "", &listed))
     return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;  // no such directory
+  if (name.empty()) return SetLastError(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+
+  auto search = std::make_shared<winsim::Search>();
+  const bool device = plain && winsim::IsDeviceName(name);
+  if (device) {
+    // A device answers as an empty archived file of the name asked for.
+    WIN32_FIND_DATAA data;
+    std::memset(&data, 0, sizeof data);
+    data.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    std::snprintf(data.cFileName, sizeof data.cFileName, "%s", name.c_str());
+    search->entries.push_back(data);
+  }
   std::vector<std::string> names;
   if (!dir.root) names = {".", ".."};  // a drive's root has neither
   // A stable order, as NTFS gives: by the upper-cased name.
@@ -617,7 +688,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
   std::sort(stored.begin(), stored.end());
   for (auto &entry : stored) names.push_back(std::move(entry.second));
 
-  auto search = std::make_shared<winsim::Search>();
+  if (device) names.clear();  // no file can have a device's name
   std::string pattern = winsim::FileSystemPattern(name);
   for (const std::string &n : names) {
     if (!winsim::NameMatches(pattern, n)) continue;

@@ -86,23 +86,6 @@ const std::string *FindEnv(const std::string &name) {
   return nullptr;
 }
 
-bool IsLeadByte(unsigned char c) {
-  return IsDBCSLeadByte(c) != FALSE;
-}
-
-// Length of the longest prefix of text, at most limit bytes, that does not end in the middle
-// of a double-byte character.
-size_t FitPrefix(const std::string &text, size_t limit) {
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t step =
-        IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
-    if (pos + step > limit) break;
-    pos += step;
-  }
-  return pos;
-}
-
 std::string Expand(const char *src) {
   std::string out;
   const char *p = src;
@@ -253,19 +236,16 @@ DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize) {
     SetLastError(err);
     return 0;
   }
-  if (!lpSrc) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::string out = Expand(lpSrc);
+  // A null source expands like an empty one. The count includes the terminator. A buffer that
+  // is too small receives an empty text, so that a caller that looks at it anyway reads a
+  // terminated one, and the count it needs; the last error is left alone, as every recorded NT
+  // version does.
+  std::string out = Expand(lpSrc ? lpSrc : "");
   DWORD needed = static_cast<DWORD>(out.size() + 1);
-  if (lpDst && nSize > 0) {
-    // A buffer that is too small still receives a terminated text (as much as fits), so that a
-    // caller that looks at it anyway never reads past what was written.
-    size_t n = needed <= nSize ? out.size() : FitPrefix(out, nSize - 1);
-    std::memcpy(lpDst, out.data(), n);
-    lpDst[n] = '\0';
-  }
+  if (lpDst && nSize >= needed)
+    std::memcpy(lpDst, out.c_str(), needed);
+  else if (lpDst && nSize > 0)
+    lpDst[0] = '\0';
   return needed;
 }
 

@@ -7,6 +7,7 @@
 //   values are dropped; a value in double quotes is read without them.
 // - A null key lists the section's keys, a null section lists the sections: each name ended by
 //   a NUL, the list by another. What does not fit is cut, and the answer is the size less two.
+//   A missing section gives the default, listed or not.
 // - A value that does not fit is cut to the size less one, which is the answer.
 // - Writing keeps every other line, comment and blank as it was; a null value removes the key,
 //   a null key the section. A change that changes nothing leaves the file untouched (also one
@@ -110,14 +111,14 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR
     return winsim::CopyList(names, lpReturnedString, nSize);
   }
   const winsim::IniFile::Section *section = profile.ini.FindSection(lpAppName);
-  if (!lpKeyName) {
+  if (!lpKeyName && section) {
     std::vector<std::string> keys;
-    if (section)
-      for (const winsim::IniFile::Entry &e : section->entries) keys.push_back(e.key);
+    for (const winsim::IniFile::Entry &e : section->entries) keys.push_back(e.key);
     return winsim::CopyList(keys, lpReturnedString, nSize);
   }
-  if (const std::string *value = profile.ini.Find(lpAppName, lpKeyName))
-    return winsim::CopyValue(winsim::Unquoted(*value), lpReturnedString, nSize);
+  // A missing section, listed or read, gives the default as a missing key does.
+  const std::string *value = lpKeyName ? profile.ini.Find(lpAppName, lpKeyName) : nullptr;
+  if (value) return winsim::CopyValue(winsim::Unquoted(*value), lpReturnedString, nSize);
   if (!profile.exists) SetLastError(ERROR_FILE_NOT_FOUND);
   // The default is taken without its trailing blanks.
   std::string fallback = lpDefault ? lpDefault : "";

@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -20,15 +21,20 @@ namespace {
 
 const char kKind[] = "mutex";
 
+// How often the process's one thread has taken each named mutex and not released it. A mutex
+// is owned by a thread, not by a handle: every handle of the process to one name shares this.
+std::map<std::string, std::weak_ptr<int>> g_owned;
+
 // A new machine is a new process: the mutexes of the last one are closed, as its end closes them.
 void CloseMutexes() {
   winsim::CloseKernelHandlesOf(kKind);
+  g_owned.clear();
 }
 [[maybe_unused]] const bool g_hooked = (winsim::AddOpenHook(&CloseMutexes), true);
 
 struct Mutex {
   int fd = -1;
-  int owned = 0;  // how often the process has taken it and not released it
+  std::shared_ptr<int> owned = std::make_shared<int>(0);  // shared by the handles of a name
   ~Mutex() {
     if (fd >= 0) ::close(fd);  // drops the lock
   }
@@ -60,6 +66,11 @@ std::shared_ptr<Mutex> Attach(const std::string &name, bool mayCreate, bool *cre
   *created = ::flock(mutex->fd, LOCK_EX | LOCK_NB) == 0;
   if (*created && !mayCreate) return nullptr;            // closing the file lets the lock go
   if (::flock(mutex->fd, LOCK_SH) != 0) return nullptr;  // turns an exclusive lock shared
+  std::weak_ptr<int> &owned = g_owned[name];
+  if (std::shared_ptr<int> shared = owned.lock())
+    mutex->owned = shared;
+  else
+    owned = mutex->owned;
   return mutex;
 }
 
@@ -82,7 +93,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
     return nullptr;
   }
   // Only the process that makes the mutex can own it from the start.
-  if (created && bInitialOwner) mutex->owned = 1;
+  if (created && bInitialOwner) *mutex->owned = 1;
   HANDLE handle = winsim::NewKernelHandle(kKind, mutex);
   SetLastError(created ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS);
   return handle;
@@ -114,11 +125,11 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (mutex->owned == 0) {
+  if (*mutex->owned == 0) {
     SetLastError(ERROR_NOT_OWNER);
     return FALSE;
   }
-  --mutex->owned;
+  --*mutex->owned;
   return TRUE;
 }
 

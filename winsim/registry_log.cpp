@@ -103,6 +103,12 @@ bool Apply(RegistryStore &store, const std::string &line, std::string *why) {
     *why = op + " takes " + std::to_string(n) + " fields, not " + std::to_string(f.size());
     return false;
   };
+  if (op == "+key" && f.size() == 2) {
+    RegKey *key = CreateRegistryKey(store, f[0]);
+    if (!key) return *why = "'" + f[0] + "' is not a key path", false;
+    if (key->className.empty()) key->className = f[1];
+    return true;
+  }
   if (op == "+key" || op == "=value") {
     if (!count(op == "+key" ? 1 : 4)) return false;
     RegKey *key = CreateRegistryKey(store, f[0]);
@@ -179,7 +185,9 @@ bool WriteAll(int fd, const std::string &text) {
 }  // namespace
 
 std::string KeyCreatedRecord(const RegKey &key) {
-  return IsVolatileKey(key) ? "" : Record("+key", {RegistryKeyPath(key)});
+  if (IsVolatileKey(key)) return "";
+  if (key.className.empty()) return Record("+key", {RegistryKeyPath(key)});
+  return Record("+key", {RegistryKeyPath(key), key.className});
 }
 
 std::string KeyDeletedRecord(const RegKey &key) {

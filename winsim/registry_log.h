@@ -10,7 +10,8 @@
 // system.log, one record per line ending in "\n":
 //
 //   REGLOG 1 <hash of system.reg, 16 hex digits>     the first line
-//   +key <key>                                       the key, and any missing above it, created
+//   +key <key> [<class>]                             the key, and any missing above it, created;
+//                                                    <class>: the new key's class, if any
 //   -key <key>                                       the key and everything below it deleted
 //   =value <key> <name> <type> <data>                a value set (its key created when missing)
 //   -value <key> <name>                              a value deleted

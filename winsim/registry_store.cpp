@@ -117,8 +117,11 @@ bool HasSavedSubkeys(const RegKey &key) {
   return false;
 }
 
+const char kClassComment[] = ";class=";
+
 std::string FormatNewSection(const RegKey &key, const std::string &eol) {
   std::string out = "[" + RegistryKeyPath(key) + "]" + eol;
+  if (!key.className.empty()) out += kClassComment + ("\"" + Escape(key.className) + "\"") + eol;
   for (const auto &v : key.values) out += FormatValueLine(*v, eol);
   return out + eol;
 }
@@ -139,6 +142,7 @@ class Reader {
   bool ReadValueLine(std::string raw, const std::string &content);
   bool ReadQuoted(const std::string &s, size_t *pos, std::string *out, const char *what);
   bool ReadHexList(std::string rest, std::string *raw, std::string *data);
+  void ReadClassComment(const std::string &content, RegKey &key);
 
   const std::string &text_;
   std::string fileName_;
@@ -191,10 +195,13 @@ std::unique_ptr<RegistryStore, RegistryStoreDeleter> Reader::Run() {
     char c = first < content.size() ? content[first] : ';';  // a blank line is kept as a comment
     bool ok = true;
     if (c == ';') {
-      if (store_->sections.empty())
+      if (store_->sections.empty()) {
         store_->preamble += raw;
-      else
-        store_->sections.back().items.push_back({raw, nullptr});
+      } else {
+        RegSection &section = store_->sections.back();
+        if (section.items.empty()) ReadClassComment(content.substr(first), *section.key);
+        section.items.push_back({raw, nullptr});
+      }
     } else if (c == '[') {
       ok = ReadKeyLine(raw, content.substr(first));
     } else if (c == '"' || c == '@') {
@@ -244,6 +251,21 @@ bool Reader::ReadKeyLine(const std::string &raw, const std::string &content) {
   key->lastSection = index;
   store_->sections.push_back({raw, key, {}});
   return true;
+}
+
+// The comment line that carries a key's class; any other comment, or one that does not read as
+// a class, stays an ordinary comment.
+void Reader::ReadClassComment(const std::string &content, RegKey &key) {
+  const size_t prefix = sizeof kClassComment - 1;
+  if (!key.className.empty() || content.compare(0, prefix, kClassComment) != 0) return;
+  size_t pos = prefix;
+  if (pos >= content.size() || content[pos] != '"') return;
+  std::string text;
+  ImageError *keep = error_;
+  error_ = nullptr;  // a comment that does not read is no fault of the file
+  bool ok = ReadQuoted(content, &pos, &text, "class");
+  error_ = keep;
+  if (ok && SkipBlanks(content, pos) == content.size()) key.className = text;
 }
 
 bool Reader::ReadQuoted(const std::string &s, size_t *pos, std::string *out, const char *what) {
@@ -417,7 +439,8 @@ std::string FormatRegistry(const RegistryStore &store) {
     if (key.isVolatile) return;
     if (key.lastSection >= 0) {
       anchor = key.lastSection;
-    } else if (key.parent ? (!key.values.empty() || !HasSavedSubkeys(key)) : !key.values.empty()) {
+    } else if (key.parent ? (!key.values.empty() || !key.className.empty() || !HasSavedSubkeys(key))
+                          : !key.values.empty()) {
       (anchor < 0 ? front : after[static_cast<size_t>(anchor)]).push_back(&key);
     }
     for (const auto &sub : key.subkeys) visit(*sub);

@@ -10,6 +10,10 @@
 // The hives are HKEY_LOCAL_MACHINE, HKEY_USERS and HKEY_CURRENT_USER, each under its own name in
 // the file; HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\SOFTWARE\Classes, as on NT 3.5.
 //
+// A key's class (RegCreateKeyExA's lpClass) has no place in REGEDIT4, so it is kept in a comment
+// line right after the key's line, `;class="<text>"` with the escapes of a quoted text: regedit
+// and other REGEDIT4 readers pass over it as a comment, this reader gives it to the key.
+//
 // The Win32 surface (RegOpenKeyExA and the rest, advapi32_registry.cpp) is the road for the
 // system and for the other stand-ins; the accessors at the end serve the stand-in's own areas,
 // the image tool and tests, which need to look at or seed a registry without handles.
@@ -38,6 +42,7 @@ struct RegValue {
 struct RegKey {
   std::string name;          // as given when it was created
   std::string upper;         // Upper(name), what names are compared by
+  std::string className;     // RegCreateKeyExA's lpClass; empty when none was given
   RegKey *parent = nullptr;  // null for a hive root; meaningful only while the key is live
   std::vector<std::shared_ptr<RegKey>> subkeys;   // sorted by `upper`
   std::vector<std::shared_ptr<RegValue>> values;  // in creation order

@@ -4,10 +4,12 @@
 // characters whose bytes are never changed or split.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "winsim/machine.h"
 
@@ -140,15 +142,88 @@ BOOL Translate(const char *src, char *dst, bool toAnsi) {
   return TRUE;
 }
 
+// The user locale's word sort, as lstrcmpA and lstrcmpiA compare: first the characters alike in
+// case and accent (punctuation before digits before letters), then the accents, then the case
+// (lower before upper), and only when all of that ties the hyphens and apostrophes, which the
+// earlier levels pass over so that "co-op" sorts beside "coop".
+struct SortWeight {
+  unsigned primary = 0;  // 0: weighed only at the last level
+  unsigned accent = 0;
+  unsigned upper = 0;
+};
+
+// The order of the ASCII punctuation in the default sort table; '+' '<' '=' '>' follow the rest.
+const char kPunctuation[] = " !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>";
+
+// 1252's accented letters: the base letter and the accent's rank, for 0xC0-0xFF.
+const char kAccentBase[] = "AAAAAAACEEEEIIIIDNOOOOO*OUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
+
+SortWeight WeightOf(unsigned cp, unsigned char c) {
+  SortWeight w;
+  if (c == '-' || c == '\'') return w;
+  const unsigned kDigits = 0x100, kLetters = 0x200, kOther = 0x400;
+  if (c >= '0' && c <= '9') {
+    w.primary = kDigits + (c - '0');
+  } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+    w.primary = kLetters + ((c | 0x20) - 'a') * 4;
+    w.upper = c <= 'Z';
+  } else if (const char *at = c ? std::strchr(kPunctuation, c) : nullptr) {
+    w.primary = 1 + static_cast<unsigned>(at - kPunctuation);
+  } else if (cp == 1252 && c >= 0xC0 &&
+             std::isalpha(static_cast<unsigned char>(kAccentBase[c - 0xC0]))) {
+    char base = kAccentBase[c - 0xC0];
+    w.primary = kLetters + ((base | 0x20) - 'a') * 4;
+    w.accent = 1 + (c & 0x1F);
+    w.upper = c < 0xE0 && c != 0xDF;
+  } else if (cp == 1252 && ToLower(cp, c) != c) {
+    w.primary = kOther + ToLower(cp, c);
+    w.upper = 1;
+  } else {
+    w.primary = c < 0x80 ? 0x80 + c : kOther + c;  // controls and the rest: by their code
+  }
+  return w;
+}
+
+int Sign(long long v) {
+  return v < 0 ? -1 : v > 0 ? 1 : 0;
+}
+
 int Compare(const char *a, const char *b, bool ignoreCase) {
   if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
   unsigned cp = CodePage();
-  for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-    if (ignoreCase) x = ToLower(cp, x), y = ToLower(cp, y);
-    if (x != y) return x < y ? -1 : 1;
-    if (!x) return 0;
+  struct Keys {
+    std::vector<unsigned> primary, accent, upper, special;
+  };
+  auto keysOf = [&](const char *s) {
+    Keys k;
+    for (size_t i = 0; s[i]; ++i) {
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      SortWeight w = WeightOf(cp, c);
+      if (!w.primary) {
+        // Where it stood and which it was.
+        k.special.push_back(static_cast<unsigned>(i) * 2 + (c == '-'));
+        continue;
+      }
+      k.primary.push_back(w.primary);
+      k.accent.push_back(w.accent);
+      k.upper.push_back(ignoreCase ? 0 : w.upper);
+    }
+    return k;
+  };
+  Keys x = keysOf(a), y = keysOf(b);
+  for (auto level : {&Keys::primary, &Keys::accent, &Keys::upper}) {
+    const std::vector<unsigned> &p = x.*level, &q = y.*level;
+    for (size_t i = 0; i < p.size() && i < q.size(); ++i)
+      if (p[i] != q[i]) return p[i] < q[i] ? -1 : 1;
+    if (p.size() != q.size()) return p.size() < q.size() ? -1 : 1;
   }
+  // The hyphens and apostrophes: a text without them sorts first, else the one whose first
+  // difference among them stands earlier sorts after.
+  if (x.special.size() != y.special.size() && (x.special.empty() || y.special.empty()))
+    return x.special.empty() ? -1 : 1;
+  for (size_t i = 0; i < x.special.size() && i < y.special.size(); ++i)
+    if (x.special[i] != y.special[i]) return x.special[i] < y.special[i] ? 1 : -1;
+  return Sign(static_cast<long long>(x.special.size()) - static_cast<long long>(y.special.size()));
 }
 
 // wsprintfA: the forms Windows documents (flags '-', '#', '0', width, precision, 'l' and 'h',

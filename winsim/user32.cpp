@@ -29,9 +29,14 @@ int FirstButton(UINT type) {
 extern "C" {
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-  (void)hWnd;
   if (DWORD err = winsim::Fault("MessageBoxA")) {
     SetLastError(err);
+    return 0;
+  }
+  // A box needs an owner that exists (or none): IsWindow leaves the last error alone, so the
+  // error is set here.
+  if (hWnd && !IsWindow(hWnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
   std::string caption = lpCaption ? lpCaption : "Error";  // the caption Windows gives a null

@@ -493,11 +493,16 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     SetLastError(err);
     return -1;
   }
+  if (hWndParent && !FindWindowRecord(hWndParent)) return -1;
+  // The owner takes no input while its modal dialog is up, from before the dialog is made: its
+  // WM_INITDIALOG already finds the owner disabled.
+  bool ownerWasEnabled = hWndParent && !EnableWindow(hWndParent, FALSE);
   HWND hDlg = winsim::CreateFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc,
                                          dwInitParam, false);
-  if (!hDlg) return -1;
-  // The owner takes no input while its modal dialog is up.
-  bool ownerWasEnabled = hWndParent && !EnableWindow(hWndParent, FALSE);
+  if (!hDlg) {
+    if (ownerWasEnabled && IsWindow(hWndParent)) EnableWindow(hWndParent, TRUE);
+    return -1;
+  }
   winsim::PumpDialogMessages(hDlg);
   if (!winsim::Ended(hDlg)) {
     ShowWindow(hDlg, SW_SHOW);

@@ -416,7 +416,7 @@ HWND MakeWindow(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD 
   Window *parent = nullptr;
   if (hWndParent && !(parent = FindWindowRecord(hWndParent))) return nullptr;
   if ((dwStyle & WS_CHILD) && !parent) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);  // a child needs its parent
+    SetLastError(1406);  // ERROR_TLW_WITH_WSCHILD: a child needs its parent
     return nullptr;
   }
   Window *w = winsim::NewWindowRecord(kind);
@@ -584,8 +584,10 @@ LRESULT WINAPI DispatchMessageA(const MSG *lpMsg) {
 HWND WINAPI GetParent(HWND hWnd) {
   Window *w = FindWindowRecord(hWnd);
   if (!w) return nullptr;
-  // A child's parent; a pop-up window's owner.
-  return w->parent ? w->parent : w->owner;
+  // A child's parent; a pop-up window's owner. An overlapped window has no parent, whatever
+  // owns it.
+  if (w->parent) return w->parent;
+  return (w->style & WS_POPUP) ? w->owner : nullptr;
 }
 
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
@@ -765,9 +767,14 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
     SetLastError(err);
     return nullptr;
   }
-  // Only the system's cursors: no module of the process holds cursor resources.
-  if (!hInstance && lpCursorName == IDC_ARROW) return winsim::kArrow;
-  if (!hInstance && lpCursorName == IDC_WAIT) return winsim::kWait;
+  // Only the system's cursors: no module of the process holds cursor resources, so a module's
+  // cursor is a resource type it lacks.
+  if (hInstance) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nullptr;
+  }
+  if (lpCursorName == IDC_ARROW) return winsim::kArrow;
+  if (lpCursorName == IDC_WAIT) return winsim::kWait;
   SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
   return nullptr;
 }

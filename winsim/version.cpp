@@ -1,8 +1,9 @@
 // VERSION.DLL of the simulated machine: VerInstallFileA with its documented result bits, over
 // the files of the image, and the file versions it compares (winsim/version.h).
 //
-// VerInstallFileA copies the source into a temporary file in the destination directory first.
-// Without VIFF_FORCEINSTALL it then compares the versions: a source older than the installed
+// VerInstallFileA looks at the source first, then copies it, expanded when it is compressed
+// (winsim/szdd.h), into a temporary file in the destination directory. Without
+// VIFF_FORCEINSTALL it then compares the versions: a source older than the installed
 // destination (or without a version while the destination has one) is refused with
 // VIF_MISMATCH | VIF_SRCOLD, a different file type with VIF_MISMATCH | VIF_DIFFTYPE. A refused
 // install, and one whose destination cannot be replaced (read-only: VIF_WRITEPROT; loaded by a
@@ -23,6 +24,7 @@
 #include <cstring>
 
 #include "winsim/machine.h"
+#include "winsim/szdd.h"
 
 namespace winsim {
 namespace {
@@ -211,18 +213,23 @@ DWORD WINAPI VerInstallFileA(DWORD uFlags, LPCSTR szSrcFileName, LPCSTR szDestFi
                              LPCSTR szSrcDir, LPCSTR szDestDir, LPCSTR szCurDir, LPSTR szTmpFile,
                              PUINT puTmpFileLen) {
   if (DWORD e = winsim::Fault("VerInstallFileA")) return winsim::VifOfError(e);
+  // The source is looked at first: without one nothing else matters. A source missing under
+  // its own name is taken from its compressed copy (m.dl_ for m.dll), and a compressed source
+  // is expanded on the way; one that does not expand cannot be read.
   if (!szSrcFileName || !szSrcFileName[0]) return VIF_CANNOTREADSRC;
-  if (!szDestFileName || !szDestFileName[0] || !szTmpFile || !puTmpFileLen) return VIF_CANNOTCREATE;
-
   const std::string srcDir = szSrcDir ? szSrcDir : "";
   const std::string destDir = szDestDir ? szDestDir : "";
-
-  // The source must be a file that can be read.
   HostFile src;
-  std::string srcBytes;
-  if (!winsim::Locate(winsim::Join(srcDir, szSrcFileName), &src) || !src.exists || src.isDir ||
-      !winsim::ReadHostFile(src.host, &srcBytes))
+  if (!winsim::Locate(winsim::Join(srcDir, szSrcFileName), &src)) return VIF_CANNOTREADSRC;
+  if (!src.exists &&
+      !winsim::Locate(winsim::Join(srcDir, winsim::CompressedName(szSrcFileName)), &src))
     return VIF_CANNOTREADSRC;
+  std::string srcBytes;
+  if (!src.exists || src.isDir ||
+      winsim::ReadExpanded(src.host, &srcBytes) == winsim::Expansion::kCorrupt)
+    return VIF_CANNOTREADSRC;
+
+  if (!szDestFileName || !szDestFileName[0] || !szTmpFile || !puTmpFileLen) return VIF_CANNOTCREATE;
 
   HostFile dir, dest;
   if (!winsim::Locate(destDir.empty() ? "." : destDir, &dir) || !dir.isDir ||
@@ -373,11 +380,13 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwL
 
 BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID *lplpBuffer, PUINT puLen) {
   if (winsim::Fault("VerQueryValueA")) return FALSE;
-  if (!pBlock || !lpSubBlock || !lplpBuffer || !puLen) return FALSE;
+  if (!pBlock || !lplpBuffer || !puLen) return FALSE;
+  // A block that is not there reads as empty; the last error stays as it was.
+  *puLen = 0;
   const unsigned char *block = static_cast<const unsigned char *>(pBlock);
   size_t total = block[0] | static_cast<size_t>(block[1]) << 8;
   size_t valueLength = block[2] | static_cast<size_t>(block[3]) << 8;
-  std::string sub = lpSubBlock;
+  std::string sub = lpSubBlock ? lpSubBlock : "";
   // The root block only: the string tables and translations are not kept.
   if ((sub != "\\" && !sub.empty()) || valueLength != winsim::kInfoBytes ||
       total < winsim::kInfoOffset + winsim::kInfoBytes)

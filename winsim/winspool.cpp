@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/pe_image.h"
 #include "winsim/registry_store.h"
 #include "winsim/services.h"
 
@@ -191,6 +192,24 @@ bool IsRegularFile(const std::string &hostPath) {
   return ::stat(hostPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Why the spooler could not use a monitor DLL as NT's LoadLibrary and GetProcAddress would
+// answer, or 0 when it can. A module built for another of NT's processors does not map. An x64
+// machine (the profile of Wine's prefix) takes any: there the demo's x86 monitor stands for the
+// x64 one that the Windows build puts in its place.
+DWORD MonitorLoadError(const std::string &hostPath) {
+  std::string bytes;
+  PeImage image;
+  if (!ReadHostFile(hostPath, &bytes) || !ReadPeImage(bytes, &image)) return ERROR_MOD_NOT_FOUND;
+  uint16_t machine = MachineOfProcessor(M().processor);
+  if (machine && machine != kMachineAmd64 && image.machine != machine) return ERROR_BAD_EXE_FORMAT;
+  // NT 3.x asks for InitializeMonitor; later spoolers for the InitializePrintMonitor entries.
+  for (const std::string &name : image.exports)
+    if (name == "InitializeMonitor" || name == "InitializePrintMonitor" ||
+        name == "InitializePrintMonitor2")
+      return 0;
+  return ERROR_PROC_NOT_FOUND;
+}
+
 std::string FileNamePart(const std::string &path) {
   size_t slash = path.find_last_of("\\:");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -222,7 +241,7 @@ std::string PrinterDriverOf(const std::string &printer) {
 // ---- Printer handles --------------------------------------------------------------------------
 
 struct PrinterHandle {
-  std::string printer;  // the key name under Printers
+  std::string printer;  // the key name under Printers; empty for the print server itself
   ACCESS_MASK access;
 };
 std::map<uintptr_t, PrinterHandle> &Handles() {
@@ -230,6 +249,19 @@ std::map<uintptr_t, PrinterHandle> &Handles() {
   return handles;
 }
 uintptr_t g_nextHandle = 0x70000000;
+
+// The printer that a handle opened, or null for an unknown handle and for the print server's,
+// which names no printer.
+PrinterHandle *PrinterOf(HANDLE h) {
+  auto it = Handles().find(reinterpret_cast<uintptr_t>(h));
+  return it == Handles().end() || it->second.printer.empty() ? nullptr : &it->second;
+}
+
+HANDLE NewHandle(const std::string &printer, ACCESS_MASK access) {
+  uintptr_t handle = g_nextHandle += 8;
+  Handles()[handle] = {printer, access};
+  return reinterpret_cast<HANDLE>(handle);
+}
 
 // ---- Printer records ------------------------------------------------------------------------
 
@@ -333,7 +365,8 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
   if (!Reachable("GetPrinterDriverDirectoryA")) return FALSE;
   if (!LocalServer(pName)) return Fail(ERROR_INVALID_NAME);
   if (Level != 1) return Fail(ERROR_INVALID_LEVEL);
-  if (!pcbNeeded || (!pDriverDirectory && cbBuf)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
+  if (!pDriverDirectory && cbBuf) return Fail(ERROR_INVALID_USER_BUFFER);
   std::string directory;
   if (M().windows95 &&
       (!pEnvironment || !pEnvironment[0] || EqualNoCase(pEnvironment, "Windows 4.0"))) {
@@ -357,7 +390,9 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   if (!LocalServer(pName)) return Fail(ERROR_INVALID_NAME);
   if (Level != 2) return Fail(ERROR_INVALID_LEVEL);
   const MONITOR_INFO_2A *info = reinterpret_cast<const MONITOR_INFO_2A *>(pMonitors);
-  if (!info || !info->pName || !info->pName[0] || !info->pDLLName || !info->pDLLName[0])
+  // NT's client side refuses a missing record without a word: the last error stays as it was.
+  if (!info) return FALSE;
+  if (!info->pName || !info->pName[0] || !info->pDLLName || !info->pDLLName[0])
     return Fail(ERROR_INVALID_PARAMETER);
   // A monitor serves the spooler's own environment only.
   if (info->pEnvironment && info->pEnvironment[0] &&
@@ -369,7 +404,8 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   if (FindSubKey("Monitors", info->pName, &existing))
     return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
 
-  // The spooler loads the DLL at once: it must be found in the system directory.
+  // The spooler loads the DLL at once, from the system directory, and asks it for the monitor's
+  // entry point.
   std::string dll = info->pDLLName;
   std::string windowsPath =
       dll.find_first_of("\\:") == std::string::npos ? M().systemDir + "\\" + dll : dll;
@@ -377,6 +413,7 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   uint32_t error = 0;
   if (!ResolvePath(windowsPath, &host, &error) || !IsRegularFile(host))
     return Fail(ERROR_MOD_NOT_FOUND);
+  if (DWORD loadError = MonitorLoadError(host)) return Fail(loadError);
 
   Key key;
   LONG rc = CreateKey(std::string("Monitors\\") + info->pName, &key);
@@ -385,14 +422,16 @@ BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors) {
   // Loaded now; the service manager keeps it loaded while the spooler runs, as on NT.
   SetFileLoaded(host, true);
   RefreshSpoolerLoadedFiles();
+  // Installers read the last error after a success; NT's AddMonitor clears it.
+  SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 
 BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName) {
   if (!Reachable("DeleteMonitorA")) return FALSE;
   if (!LocalServer(pName)) return Fail(ERROR_INVALID_NAME);
-  if (pEnvironment && pEnvironment[0] && !EqualNoCase(pEnvironment, LocalPrintEnvironment()))
-    return Fail(ERROR_INVALID_ENVIRONMENT);
+  // Monitors have no environment of their own: NT's spooler does not look at the one given.
+  (void)pEnvironment;
   if (!pMonitorName || !pMonitorName[0]) return Fail(ERROR_INVALID_PARAMETER);
   SpoolerAccount account;
   std::string actual;
@@ -517,8 +556,9 @@ BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverN
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                           LPDWORD pcbNeeded, LPDWORD pcReturned) {
   if (!Reachable("EnumPrintersA")) return FALSE;
-  if (Level != 2) return Fail(ERROR_INVALID_LEVEL);
-  if (!pcbNeeded || !pcReturned || (!pPrinterEnum && cbBuf)) return Fail(ERROR_INVALID_PARAMETER);
+  if (Level != 1 && Level != 2) return Fail(ERROR_INVALID_LEVEL);
+  if (!pcbNeeded || !pcReturned) return Fail(ERROR_INVALID_PARAMETER);
+  if (!pPrinterEnum && cbBuf) return Fail(ERROR_INVALID_USER_BUFFER);
 
   // The image has local printers only; connections and network printers are none.
   bool local = (Flags & PRINTER_ENUM_LOCAL) || ((Flags & PRINTER_ENUM_NAME) && LocalServer(Name));
@@ -528,8 +568,26 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
     for (const std::string &printer : SubKeys("Printers")) records.push_back(ReadPrinter(printer));
   }
 
-  size_t needed = records.size() * sizeof(PRINTER_INFO_2A);
-  for (const PrinterRecord &record : records) needed += StringBytes(record);
+  // Level 1 gives the name, the comment and a description "name,driver,location", never null.
+  auto text = [](const PrinterRecord &record, const char *value) {
+    for (size_t f = 0; f < std::size(kStringFields); ++f)
+      if (std::strcmp(kStringFields[f].value, value) == 0) return record.strings[f].second;
+    return std::string();
+  };
+  std::vector<std::vector<std::string>> level1;  // description, name, comment
+  size_t needed = 0;
+  for (const PrinterRecord &record : records) {
+    if (Level == 1) {
+      std::string name = text(record, "Name");
+      level1.push_back(
+          {name + "," + text(record, "Printer Driver") + "," + text(record, "Location"), name,
+           text(record, "Description")});
+      needed += sizeof(PRINTER_INFO_1A);
+      for (const std::string &t : level1.back()) needed += t.size() + 1;
+    } else {
+      needed += sizeof(PRINTER_INFO_2A) + StringBytes(record);
+    }
+  }
   if (needed > 0xFFFFFFFFu) return Fail(ERROR_NOT_ENOUGH_MEMORY);
   *pcbNeeded = static_cast<DWORD>(needed);
   if (cbBuf < needed) {
@@ -538,22 +596,32 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
   }
 
   // Records from the start of the buffer, their strings packed downwards from its end.
-  PRINTER_INFO_2A *out = reinterpret_cast<PRINTER_INFO_2A *>(pPrinterEnum);
   char *end = reinterpret_cast<char *>(pPrinterEnum) + needed;
+  auto pack = [&end](const std::string &value) {
+    end -= value.size() + 1;
+    std::memcpy(end, value.c_str(), value.size() + 1);
+    return end;
+  };
   for (size_t i = 0; i < records.size(); ++i) {
+    if (Level == 1) {
+      PRINTER_INFO_1A info;
+      info.Flags = PRINTER_ENUM_ICON8;
+      info.pDescription = pack(level1[i][0]);
+      info.pName = pack(level1[i][1]);
+      info.pComment = pack(level1[i][2]);
+      std::memcpy(pPrinterEnum + i * sizeof info, &info, sizeof info);
+      continue;
+    }
     PRINTER_INFO_2A info;
     std::memset(&info, 0, sizeof info);
     for (size_t f = 0; f < std::size(kStringFields); ++f) {
       const auto &value = records[i].strings[f];
-      if (!value.first) continue;
-      end -= value.second.size() + 1;
-      std::memcpy(end, value.second.c_str(), value.second.size() + 1);
-      info.*(kStringFields[f].member) = end;
+      if (value.first) info.*(kStringFields[f].member) = pack(value.second);
     }
     for (size_t f = 0; f < std::size(kDwordFields); ++f)
       info.*(kDwordFields[f].member) = records[i].dwords[f];
     info.Status = records[i].status;
-    std::memcpy(&out[i], &info, sizeof info);
+    std::memcpy(pPrinterEnum + i * sizeof info, &info, sizeof info);
   }
   *pcReturned = static_cast<DWORD>(records.size());
   return TRUE;
@@ -563,7 +631,12 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   if (!Reachable("OpenPrinterA")) return FALSE;
   if (!phPrinter) return Fail(ERROR_INVALID_PARAMETER);
   *phPrinter = nullptr;
-  if (!pPrinterName || !pPrinterName[0]) return Fail(ERROR_INVALID_PRINTER_NAME);
+  // No name opens the local print server: its handle only closes here, as it names no printer.
+  if (!pPrinterName) {
+    *phPrinter = NewHandle("", SERVER_ACCESS_ENUMERATE);
+    return TRUE;
+  }
+  if (!pPrinterName[0]) return Fail(ERROR_INVALID_PRINTER_NAME);
 
   std::string printer;
   {
@@ -581,18 +654,70 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
   for (const std::string &denied : M().denyPrinters)
     if (EqualNoCase(denied, printer) && (access & ~useOnly)) return Fail(ERROR_ACCESS_DENIED);
 
-  uintptr_t handle = g_nextHandle += 8;
-  Handles()[handle] = {printer, access};
-  *phPrinter = reinterpret_cast<HANDLE>(handle);
+  *phPrinter = NewHandle(printer, access);
+  return TRUE;
+}
+
+HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
+  if (!Reachable("AddPrinterA")) return nullptr;
+  if (!LocalServer(pName)) return Fail(ERROR_INVALID_NAME), nullptr;
+  if (Level != 2) return Fail(ERROR_INVALID_LEVEL), nullptr;
+  const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(pPrinter);
+  if (!info || !info->pPrinterName || !info->pPortName || !info->pDriverName ||
+      !info->pPrintProcessor)
+    return Fail(ERROR_INVALID_PARAMETER), nullptr;
+  // A printer name is one name: no server part, no list separator.
+  std::string name = info->pPrinterName;
+  if (name.empty() || name.find_first_of("\\,") != std::string::npos)
+    return Fail(ERROR_INVALID_PRINTER_NAME), nullptr;
+
+  SpoolerAccount account;
+  std::string existing;
+  if (FindSubKey("Printers", name, &existing)) return Fail(ERROR_PRINTER_ALREADY_EXISTS), nullptr;
+  const Environment *local = FindEnvironment(nullptr);
+  std::vector<DriverEntry> entries;
+  if (local) entries = FindDriver(*local, info->pDriverName);
+  if (entries.empty()) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER), nullptr;
+  if (!EqualNoCase(info->pPrintProcessor, "WinPrint"))
+    return Fail(ERROR_UNKNOWN_PRINTPROCESSOR), nullptr;
+
+  Key key;
+  LONG rc = CreateKey("Printers\\" + name, &key);
+  for (const StringField &field : kStringFields) {
+    const char *value = info->*(field.member);
+    if (std::strcmp(field.value, "Printer Driver") == 0) value = entries.front().name.c_str();
+    if (rc == ERROR_SUCCESS && value) rc = WriteString(key.Get(), field.value, value);
+  }
+  for (const DwordField &field : kDwordFields)
+    if (rc == ERROR_SUCCESS) rc = WriteDword(key.Get(), field.value, info->*(field.member));
+  if (rc == ERROR_SUCCESS) rc = WriteDword(key.Get(), "Status", 0);
+  if (rc != ERROR_SUCCESS) {
+    key.Close();
+    DeleteTree("Printers\\" + name);
+    return Fail(static_cast<DWORD>(rc)), nullptr;
+  }
+  return NewHandle(name, PRINTER_ALL_ACCESS);
+}
+
+BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
+  if (!Reachable("DeletePrinter")) return FALSE;
+  PrinterHandle *handle = PrinterOf(hPrinter);
+  if (!handle) return Fail(ERROR_INVALID_HANDLE);
+  if (!(handle->access & DELETE)) return Fail(ERROR_ACCESS_DENIED);
+  SpoolerAccount account;
+  std::string actual;
+  if (!FindSubKey("Printers", handle->printer, &actual)) return Fail(ERROR_INVALID_PRINTER_NAME);
+  LONG rc = DeleteTree("Printers\\" + actual);
+  if (rc != ERROR_SUCCESS) return Fail(static_cast<DWORD>(rc));
   return TRUE;
 }
 
 BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
   if (!Reachable("SetPrinterA")) return FALSE;
-  auto it = Handles().find(reinterpret_cast<uintptr_t>(hPrinter));
-  if (it == Handles().end()) return Fail(ERROR_INVALID_HANDLE);
+  PrinterHandle *handle = PrinterOf(hPrinter);
+  if (!handle) return Fail(ERROR_INVALID_HANDLE);
   if (Level != 0 && Level != 2) return Fail(ERROR_INVALID_LEVEL);
-  if (!(it->second.access & PRINTER_ACCESS_ADMINISTER)) return Fail(ERROR_ACCESS_DENIED);
+  if (!(handle->access & PRINTER_ACCESS_ADMINISTER)) return Fail(ERROR_ACCESS_DENIED);
   if (Command != 0 && Command != PRINTER_CONTROL_PAUSE && Command != PRINTER_CONTROL_RESUME &&
       Command != PRINTER_CONTROL_PURGE)
     return Fail(ERROR_INVALID_PRINTER_COMMAND);
@@ -601,7 +726,7 @@ BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   if (Level == 2 && !info) return Fail(ERROR_INVALID_PARAMETER);
 
   SpoolerAccount account;
-  const std::string printerKey = "Printers\\" + it->second.printer;
+  const std::string printerKey = "Printers\\" + handle->printer;
   // Everything is checked before anything changes: a refused call leaves the printer as it was.
   std::string driver;
   if (Level == 2) {
@@ -643,17 +768,18 @@ BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
                               DWORD cbBuf, LPDWORD pcbNeeded) {
   if (!Reachable("GetPrinterDriverA")) return FALSE;
-  auto it = Handles().find(reinterpret_cast<uintptr_t>(hPrinter));
-  if (it == Handles().end()) return Fail(ERROR_INVALID_HANDLE);
+  PrinterHandle *handle = PrinterOf(hPrinter);
+  if (!handle) return Fail(ERROR_INVALID_HANDLE);
   if (Level != 1 && Level != 2) return Fail(ERROR_INVALID_LEVEL);
-  if (!pcbNeeded || (!pDriverInfo && cbBuf)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!pcbNeeded) return Fail(ERROR_INVALID_PARAMETER);
+  if (!pDriverInfo && cbBuf) return Fail(ERROR_INVALID_USER_BUFFER);
   const Environment *env = FindEnvironment(pEnvironment);
   if (!env) return Fail(ERROR_INVALID_ENVIRONMENT);
 
   // The printer's driver as registered in the environment, its files as full paths in the
   // version directory they were installed into.
   SpoolerAccount account;
-  std::vector<DriverEntry> entries = FindDriver(*env, PrinterDriverOf(it->second.printer));
+  std::vector<DriverEntry> entries = FindDriver(*env, PrinterDriverOf(handle->printer));
   if (entries.empty()) return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
   const DriverEntry &entry = entries.front();
   Key key;

@@ -1,6 +1,7 @@
 ; A Windows NT 3.1 server (build 528) on a DEC Alpha AXP machine. The PostScript driver was never
 ; installed here, so Setup asks for the Windows NT distribution (the CD in drive D:, \ALPHA) and
-; installs pscript.dll, pscrptui.dll and pscript.hlp from it. Drivers are registered for
+; installs pscript.dll, pscrptui.dll and pscript.hlp from it, expanding the compressed files
+; that the CD holds (PSCRIPT.DL_, PSCRPTUI.DL_, PSCRIPT.HL_). Drivers are registered for
 ; "Windows NT Alpha_AXP".
 ;
 ; Make an image of it with: build/bin/winsim-image create demo/profiles/nt31-alpha.profile <dir>
@@ -83,11 +84,13 @@ size = 3072
 [directory C:\WINNT\system32\spool\drivers\w32alpha]
 [directory C:\WINNT\system32\spool\drivers\w32mips]
 
-[file D:\ALPHA\pscript.dll]
-size = 9216
+; The Windows NT CD holds its files compressed (SZDD, made with COMPRESS.EXE or Debian's
+; mscompress), the last character of each name replaced by '_'.
+[file D:\ALPHA\PSCRIPT.DL_]
+copy = ../nt31-cd/ALPHA/PSCRIPT.DL_
 
-[file D:\ALPHA\pscrptui.dll]
-size = 7168
+[file D:\ALPHA\PSCRPTUI.DL_]
+copy = ../nt31-cd/ALPHA/PSCRPTUI.DL_
 
-[file D:\ALPHA\pscript.hlp]
-size = 4096
+[file D:\ALPHA\PSCRIPT.HL_]
+copy = ../nt31-cd/ALPHA/PSCRIPT.HL_

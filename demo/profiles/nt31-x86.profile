@@ -144,11 +144,14 @@ size = 4096
 [directory C:\WINNT\system32\spool\drivers\w32mips]
 [directory C:\WINNT\system32\spool\PRINTERS]
 
-[file D:\I386\pscript.dll]
-size = 8192
+; The Windows NT CD holds its files compressed (SZDD, made with COMPRESS.EXE or Debian's
+; mscompress), the last character of each name replaced by '_'. They expand to the driver that
+; is installed above, as the machine was set up from this CD.
+[file D:\I386\PSCRIPT.DL_]
+copy = ../nt31-cd/I386/PSCRIPT.DL_
 
-[file D:\I386\pscrptui.dll]
-size = 6144
+[file D:\I386\PSCRPTUI.DL_]
+copy = ../nt31-cd/I386/PSCRPTUI.DL_
 
-[file D:\I386\pscript.hlp]
-size = 4096
+[file D:\I386\PSCRIPT.HL_]
+copy = ../nt31-cd/I386/PSCRIPT.HL_

@@ -114,7 +114,7 @@ size = 8192
 size = 3072
 
 [file C:\WINNT35\system32\zelpsmon.dll]
-| Norvale network port monitor, release 4 (MIPS)
+module = mips InitializeMonitor EnumPortsW OpenPort StartDocPort WritePort ReadPort EndDocPort ClosePort
 
 [file C:\WINNT35\system32\spool\drivers\w32mips\2\pscript.dll]
 size = 10240

@@ -140,8 +140,8 @@ int Run(const char *commandLine) {
     if (r.actual == r.nt) {
       ++agree;
       if (it != departures.end())
-        std::printf("note: %s is listed as a departure but gives NT's result %s\n",
-                    r.name.c_str(), r.nt.c_str());
+        std::printf("note: %s is listed as a departure but gives NT's result %s\n", r.name.c_str(),
+                    r.nt.c_str());
       else if (verbose)
         std::printf("agree %s: %s\n", r.name.c_str(), r.actual.c_str());
     } else if (it != departures.end() && it->second.wine == r.actual) {
@@ -205,8 +205,8 @@ void ArmLastError() {
 
 std::string Outcome(long long result) {
   DWORD error = GetLastError();
-  return std::to_string(result) + " err=" +
-         (error == kUntouched ? std::string("untouched") : std::to_string(error));
+  return std::to_string(result) +
+         " err=" + (error == kUntouched ? std::string("untouched") : std::to_string(error));
 }
 
 std::string Scratch() {

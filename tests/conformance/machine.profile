@@ -59,3 +59,15 @@ size = 3072
 [directory C:\WINNT35\system32\spool\drivers\w32alpha]
 [directory C:\WINNT35\system32\spool\drivers\w32mips]
 [directory C:\WINNT35\system32\spool\PRINTERS]
+
+; The monitor DLLs of the spooler's checks, as tools/run-conformance-under-wine puts them into
+; Wine's system directory: a monitor NT loads, a DLL without a monitor's entry point, and a file
+; that is no module.
+[file C:\WINNT35\system32\cfmon.dll]
+module = i386 InitializeMonitor InitializePrintMonitor2 EnumPortsW OpenPort ClosePort
+
+[file C:\WINNT35\system32\cfnoentry.dll]
+module = i386 SymbolValue
+
+[file C:\WINNT35\system32\cfplain.dll]
+| MZ this is not a loadable module

@@ -95,7 +95,8 @@ TEST(InstallFailure, WhatWasDoneBeforeAFatalReportStays) {
   machine.extra = Modules(machine) + "[faults]\nAddMonitorA = 5\n";
   Scenario s(machine);
   s.Run(kToTheError);
-  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   EXPECT_EQ(s.Read("C:\\win32app\\zelpsmon\\relnt50.wri"), "contents of relnt50.wri");
   s.Open();
   EXPECT_FALSE(PrintKeyExists("Monitors\\Norvale Network Port"));

@@ -126,7 +126,8 @@ TEST(InstallScenario, FreshOnWindowsNt35TakesTheInstalledDriversVersion) {
                PPDsIn("C:\\WINNT35\\system32\\spool\\drivers\\w32x86\\2"),
                {"+ C:\\WINNT35\\system32\\zelpsmon.dll", "+ C:\\WINNT35\\system32\\zelpsmon.hlp"},
                kGroup}));
-  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   s.Open();
   EXPECT_EQ(DriverRecord("Windows NT x86", 2, "Norvale PageRelay 12"),
             "pscript.dll|PR12.PPD|pscrptui.dll");
@@ -175,7 +176,8 @@ TEST(InstallScenario, UpgradeOnWindowsNt35StopsTheSpoolerWithItsDependents) {
                {"~ C:\\WINNT35\\system32\\zelpsmon.dll", "+ C:\\WINNT35\\system32\\zelpsmon.hlp",
                 "- C:\\WINNT35\\system32\\zelpsmon.old"},
                kGroup}));
-  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT35\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   s.Open();
   EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
   EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port\\Ports\\ZEL1", "Address"), "10.0.0.7");
@@ -244,7 +246,8 @@ TEST(InstallScenario, UpgradeOnWindowsNt31ReplacesTheLoadedMonitorAtTheRestart) 
                 "\"winhlp32.exe\""},
                kGroup}));
   EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.old"), "monitor of release 4\r\n");
-  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   s.Open();
   EXPECT_EQ(PendingRenames(), "C:\\WINNT\\system32\\zelpsmon.old -> (delete); ");
 
@@ -255,7 +258,8 @@ TEST(InstallScenario, UpgradeOnWindowsNt31ReplacesTheLoadedMonitorAtTheRestart) 
   ASSERT_EQ(image_tool::ApplyRestart(s.Image(), &log, &error), image_tool::RestartOutcome::Done)
       << error;
   EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.old"), "<none>");
-  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
 }
 
 TEST(InstallScenario, AlphaOnWindowsNt31RegistersForItsOwnEnvironment) {
@@ -288,7 +292,8 @@ TEST(InstallScenario, AlphaOnWindowsNt31RegistersForItsOwnEnvironment) {
                 "+ " + root + "\\ZL7200.PPD", "+ C:\\WINNT\\system32\\zelpsmon.dll",
                 "+ C:\\WINNT\\system32\\zelpsmon.hlp"},
                kGroup}));
-  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"), "contents of alpha/zelpsmon.dll");
+  EXPECT_EQ(s.Read("C:\\WINNT\\system32\\zelpsmon.dll"),
+            testing_support::DistributionFileContents("alpha/zelpsmon.dll"));
 }
 
 TEST(InstallScenario, Windows95IsRefusedAndNothingChanges) {

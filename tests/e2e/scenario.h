@@ -115,7 +115,8 @@ class Scenario {
     testing_support::WriteHostFile(Image() + "/drive_c/DIST/setup.inf",
                                    testing_support::SmallSetupInf());
     for (const std::string &file : testing_support::SmallDistributionFiles())
-      testing_support::WriteHostFile(Image() + "/drive_c/DIST/" + file, "contents of " + file);
+      testing_support::WriteHostFile(Image() + "/drive_c/DIST/" + file,
+                                     testing_support::DistributionFileContents(file));
   }
   ~Scenario() {
     winsim::CloseMachine();

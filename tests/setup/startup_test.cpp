@@ -180,7 +180,7 @@ const Lines kWalkTranscript =
 void WriteDistribution(const std::string &hostDir) {
   WriteHostFile(hostDir + "/setup.inf", testing_support::SmallSetupInf());
   for (const std::string &file : testing_support::SmallDistributionFiles())
-    WriteHostFile(hostDir + "/" + file, "contents of " + file);
+    WriteHostFile(hostDir + "/" + file, testing_support::DistributionFileContents(file));
 }
 
 TEST(SetupProgram, QuitConfirmationGoesBackOrEnds) {
@@ -250,9 +250,9 @@ TEST(SetupProgram, FrameThatDoesNotComeUpIsToldAndEnds) {
     SystemSession session(std::string("[faults]\n") + c.fault + "\n");
     RunResult run = session.RunSetup("");
     EXPECT_EQ(run.status, 0) << c.fault << run.err;
-    EXPECT_EQ(session.Transcript(),
-              Lines({std::string("msgbox \"Setup\" \"Setup cannot start: ") + c.told + ".\"",
-                     "exit 0"}))
+    EXPECT_EQ(
+        session.Transcript(),
+        Lines({std::string("msgbox \"Setup\" \"Setup cannot start: ") + c.told + ".\"", "exit 0"}))
         << c.fault;
   }
 }

@@ -70,7 +70,7 @@ TEST_F(CopyEngine, PlacesEveryFileUnderItsNameWithItsDate) {
   EXPECT_EQ(Copy(), grcOkay);
   EXPECT_EQ(session_.Transcript(), Lines({"copy 4 of 4 files"}));
   EXPECT_EQ(Image().ReadFile("drive_c/WINNT35/system32/zelpsmon.dll"),
-            "contents of i386/zelpsmon.dll");
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   EXPECT_EQ(Image().ReadFile("drive_c/win32app/zelpsmon/relnt50.wri"), "contents of relnt50.wri");
   EXPECT_EQ(Image().ReadFile("drive_c/win32app/zelpsmon/release.txt"), "read me");
   EXPECT_FALSE(Image().Exists("drive_c/win32app/zelpsmon/readme.txt"));
@@ -167,7 +167,8 @@ TEST_F(CopyEngine, FileLoadedByARunningServiceFailsOrWaitsForTheRestart) {
   EXPECT_EQ(Copy(), grcOkay);
   EXPECT_EQ(session_.Transcript(), Lines({"copy 1 of 1 files"}));
   EXPECT_EQ(Image().ReadFile("drive_c/WINNT35/system32/zelpsmon.dll"), "old monitor");
-  EXPECT_EQ(Image().ReadFile("drive_c/WINNT35/RESTART/~RST1.TMP"), "contents of i386/zelpsmon.dll");
+  EXPECT_EQ(Image().ReadFile("drive_c/WINNT35/RESTART/~RST1.TMP"),
+            testing_support::DistributionFileContents("i386/zelpsmon.dll"));
   EXPECT_EQ(setupkit::RestartList(), Lines({"C:\\WINNT35\\system32\\zelpsmon.dll"}));
   EXPECT_FALSE(FRestartListEmpty());
   std::string registry = Image().RegistryFiles();

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tools/pe_module.h"
 #include "winsim/ini_file.h"
 #include "winsim/machine.h"
+#include "winsim/pe_image.h"
 #include "winsim/spooler.h"
 
 namespace testing_support {
@@ -83,6 +85,12 @@ std::string DefaultDataFile(const std::string &driver) {
 
 }  // namespace
 
+std::string MonitorModule(const std::string &dllName, const std::string &processor) {
+  uint16_t machine = winsim::MachineOfProcessor(processor);
+  return image_tool::PeModule(machine ? machine : winsim::kMachineI386, dllName,
+                              {"InitializeMonitor", "EnumPortsW", "OpenPort", "ClosePort"});
+}
+
 std::string RegQuote(const std::string &text) {
   std::string out = "\"";
   for (char c : text) {
@@ -130,7 +138,7 @@ bool DescribeSpooler(const std::string &description, const std::string &systemDi
     } else if (f[0] == "monitor") {
       if (f.size() != 3) return fail("monitor \"<name>\" <dll>");
       fixture->registry += Section("Monitors\\" + f[1]) + Value("Driver", RegQuote(f[2])) + "\r\n";
-      fixture->files.emplace_back(systemDir + "\\" + f[2], "monitor " + f[1]);
+      fixture->files.emplace_back(systemDir + "\\" + f[2], MonitorModule(f[2], processor));
     } else if (f[0] == "driver") {
       if (f.size() < 2)
         return fail("driver \"<name>\" [version=<n>] [data=<file>] [environment=...]");

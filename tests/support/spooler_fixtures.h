@@ -1,7 +1,7 @@
 // The spooler objects that an earlier release left on a machine, described briefly, one per line:
 //
 //   monitor "<monitor name>" <dll file>
-//       a registered monitor; the DLL is placed in the system directory
+//       a registered monitor; the DLL (MonitorModule) is placed in the system directory
 //   driver "<driver name>" [version=<n>] [data=<file>] [environment="<environment>"]
 //       an installed printer driver: pscript.dll, the data file and pscrptui.dll registered under
 //       Version-<n> (default 1) and placed in the version subdirectory of the environment's
@@ -41,6 +41,10 @@ struct SpoolerFixture {
 // ([system] system and processor). On a fault returns false and names the line and the fault.
 bool DescribeSpooler(const std::string &description, const std::string &systemDir,
                      const std::string &processor, SpoolerFixture *fixture, std::string *error);
+
+// A monitor DLL that the spooler loads: a PE module for the processor (%PROCESSOR_ARCHITECTURE%)
+// that exports NT 3.x's monitor entry point.
+std::string MonitorModule(const std::string &dllName, const std::string &processor = "x86");
 
 // The REGEDIT4 text of a value or key name in double quotes, with \ and " escaped.
 std::string RegQuote(const std::string &text);

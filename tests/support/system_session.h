@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "spooler_fixtures.h"
 #include "test_image.h"
 #include "toolkit/toolkit_services.h"
 
@@ -74,6 +75,16 @@ inline std::vector<std::string> SmallDistributionFiles() {
           "load/cat/fonts.cat", "load/sys/zelboot.sys"};
 }
 
+// What SmallDistributionFiles' file holds: the monitor DLLs are modules the spooler loads (for
+// the processor of their folder), the others a line naming them.
+inline std::string DistributionFileContents(const std::string &file) {
+  static const char *const kMonitors[][2] = {
+      {"i386/zelpsmon.dll", "x86"}, {"alpha/zelpsmon.dll", "ALPHA"}, {"mips/zelpsmon.dll", "MIPS"}};
+  for (const auto &m : kMonitors)
+    if (file == m[0]) return MonitorModule("zelpsmon.dll", m[1]);
+  return "contents of " + file;
+}
+
 inline std::vector<std::string> SplitLines(const std::string &text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -87,7 +98,7 @@ class SystemSession {
   explicit SystemSession(const std::string &machineExtra = "") : image_(Nt35Machine(machineExtra)) {
     image_.WriteFile("drive_c/DIST/setup.inf", SmallSetupInf());
     for (const std::string &file : SmallDistributionFiles())
-      image_.WriteFile("drive_c/DIST/" + file, "contents of " + file);
+      image_.WriteFile("drive_c/DIST/" + file, DistributionFileContents(file));
   }
 
   TestImage &Image() { return image_; }

@@ -9,6 +9,7 @@
 
 #include "test_image.h"
 #include "winsim/machine.h"
+#include "winsim/pe_image.h"
 #include "winsim/registry_store.h"
 
 using testing_support::MakeTempDir;
@@ -81,6 +82,8 @@ const char kProfile[] =
     "| load=\n"
     "[file C:\\WINNT35\\SYSTEM32\\localmon.dll]\n"
     "size = 300\n"
+    "[file C:\\WINNT35\\system32\\cfmon.dll]\n"
+    "module = mips OpenPort InitializeMonitor\n"
     "[file C:\\winnt35\\system32\\copied.txt]\n"
     "copy = source.txt\n"
     "[file D:\\I386\\empty.dat]\n"
@@ -129,6 +132,12 @@ TEST_F(ImageTool, ImageHoldsWhatTheProfileSays) {
   std::string dll = ReadHostFile(image + "/drive_c/WINNT35/system32/localmon.dll");
   ASSERT_EQ(dll.size(), 300u);
   EXPECT_EQ(dll.substr(0, 2), "MZ");
+  winsim::PeImage module;
+  ASSERT_TRUE(
+      winsim::ReadPeImage(ReadHostFile(image + "/drive_c/WINNT35/system32/cfmon.dll"), &module));
+  EXPECT_EQ(module.machine, winsim::kMachineR4000);
+  EXPECT_EQ(module.exports, std::vector<std::string>({"InitializeMonitor", "OpenPort"}));
+  EXPECT_FALSE(winsim::ReadPeImage(dll, &module)) << "a placeholder is no module";
   EXPECT_EQ(ReadHostFile(image + "/drive_c/WINNT35/system32/copied.txt"), "copied bytes\n");
   EXPECT_TRUE(std::filesystem::is_directory(image + "/drive_c/WINNT35/system32/spool/PRINTERS"));
   EXPECT_TRUE(std::filesystem::is_directory(image + "/drive_c/TEMP"));
@@ -160,6 +169,7 @@ TEST_F(ImageTool, FaultyProfilesAreRefusedWithTheirLine) {
       {"[file C:\\a.txt]\nsize = 4\n| text\n", "test.profile:3: a file has either"},
       {"[file a.txt]\n", "test.profile:1: [file] names a full Windows path"},
       {"[file C:\\a.txt]\ncopy = missing.txt\n", "test.profile:2: copy = names a file"},
+      {"[file C:\\a.dll]\nmodule = vax Init\n", "test.profile:2: module = takes a machine"},
       {"[directory C:\\X]\nsize = 1\n", "test.profile:2: a [directory] section takes no lines"},
       {"[system]\nversion = three\n", "machine.ini:2: version must be"},
       {"[system]\n[file Q:\\a.txt]\n", "not a path on a drive of the image"},

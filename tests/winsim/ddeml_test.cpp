@@ -40,18 +40,6 @@ class Dde : public ::testing::Test {
   HSZ progman_ = nullptr;
 };
 
-TEST_F(Dde, OnlyProgramManagerAnswers) {
-  HSZ other = DdeCreateStringHandleA(instance_, "WINWORD", CP_WINANSI);
-  EXPECT_EQ(DdeConnect(instance_, other, progman_, nullptr), nullptr);
-  EXPECT_EQ(DdeGetLastError(instance_), static_cast<UINT>(DMLERR_NO_CONV_ESTABLISHED));
-  EXPECT_EQ(DdeGetLastError(instance_), static_cast<UINT>(DMLERR_NO_ERROR));  // read once
-  DdeFreeStringHandle(instance_, other);
-  HCONV conv = DdeConnect(instance_, progman_, progman_, nullptr);
-  ASSERT_NE(conv, nullptr);
-  EXPECT_TRUE(DdeDisconnect(conv));
-  EXPECT_FALSE(DdeDisconnect(conv));
-}
-
 TEST_F(Dde, CommandsAreCarriedOutOrRefused) {
   HCONV conv = DdeConnect(instance_, progman_, progman_, nullptr);
   ASSERT_NE(conv, nullptr);

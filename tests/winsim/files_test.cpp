@@ -25,7 +25,7 @@ namespace {
   } while (0)
 
 const DWORD kNormal = FILE_ATTRIBUTE_NORMAL, kReadOnly = FILE_ATTRIBUTE_READONLY,
-            kDirectory = FILE_ATTRIBUTE_DIRECTORY;
+            kDirectory = FILE_ATTRIBUTE_DIRECTORY, kArchive = FILE_ATTRIBUTE_ARCHIVE;
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
 class Files : public ::testing::Test {
@@ -98,7 +98,7 @@ TEST_F(Files, TemporaryFileNames) {
   EXPECT_STREQ(name, "C:\\TEMP\\zps2.TMP");
   EXPECT_TRUE(Exists("TEMP/zps2.TMP"));
   EXPECT_EQ(GetTempFileNameA("C:\\TEMP", "zps", 0, name), 3u);
-  EXPECT_FAILS_WITH(GetTempFileNameA("C:\\NOTEMP", "zps", 0, name), ERROR_PATH_NOT_FOUND);
+  EXPECT_FAILS_WITH(GetTempFileNameA("C:\\NOTEMP", "zps", 0, name), ERROR_DIRECTORY);
 }
 
 TEST_F(Files, AttributesAndDirectories) {
@@ -153,7 +153,7 @@ TEST_F(Files, CopyKeepsDateAndAttributesAndRefusesWhatWindowsRefuses) {
   ASSERT_TRUE(CopyFileA("C:\\SRC.DLL", "D:\\Copy.dll", TRUE));
   EXPECT_EQ(image_.ReadFile("drive_d/Copy.dll"), "new");
   EXPECT_EQ(Modified(image_.HostPath("drive_d/Copy.dll")), 760000000);
-  EXPECT_EQ(GetFileAttributesA("D:\\Copy.dll"), kReadOnly);
+  EXPECT_EQ(GetFileAttributesA("D:\\Copy.dll"), kReadOnly | kArchive);
   EXPECT_FAILS_WITH(CopyFileA("C:\\src.dll", "D:\\copy.dll", FALSE), ERROR_ACCESS_DENIED);
 
   Put("old.dll", "old");
@@ -226,7 +226,8 @@ TEST_F(Files, FindWithWindowsWildcards) {
   EXPECT_EQ(Find("C:\\Drv\\*"),
             (V{".", "..", "2", "a.b.dll", "Pscript.DLL", "pscrptui.dll", "README", "x.dllx"}));
   EXPECT_EQ(Find("c:\\drv\\*.*"), Find("C:\\Drv\\*"));  // names without a dot too
-  EXPECT_EQ(Find("C:\\Drv\\*.dll"), (V{"a.b.dll", "Pscript.DLL", "pscrptui.dll"}));
+  // x.dllx by its short name X~1.DLL
+  EXPECT_EQ(Find("C:\\Drv\\*.dll"), (V{"a.b.dll", "Pscript.DLL", "pscrptui.dll", "x.dllx"}));
   EXPECT_EQ(Find("C:\\Drv\\ps?ript.dll"), V{"Pscript.DLL"});
   EXPECT_EQ(Find("C:\\Drv\\README?"), V{"README"});  // '?' may match nothing at the end
   EXPECT_EQ(Find("C:\\Drv\\*."), (V{".", "..", "2", "README"}));
@@ -239,7 +240,7 @@ TEST_F(Files, FindWithWindowsWildcards) {
   HANDLE h = FindFirstFileA("C:\\Drv\\PSCRIPT.DLL", &data);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(data.nFileSizeLow, 5u);
-  EXPECT_EQ(data.dwFileAttributes, kNormal);
+  EXPECT_EQ(data.dwFileAttributes, kArchive);
   uint64_t written =
       (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
   EXPECT_EQ(written, (760000000ULL + 11644473600ULL) * 10000000ULL);

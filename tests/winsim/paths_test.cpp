@@ -177,7 +177,7 @@ TEST(Paths, WorkingDirectoryOutsideTheDrivesIsTheRootOfA) {
   char buffer[256];
   ASSERT_EQ(_getcwd(buffer, 255), buffer);
   EXPECT_STREQ(buffer, "A:\\");
-  EXPECT_EQ(GetFileAttributesA("setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA("setup.inf"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
   WIN32_FIND_DATAA data;
   HANDLE h = FindFirstFileA("A:\\*", &data);  // a root: no "." or ".."
   ASSERT_NE(h, INVALID_HANDLE_VALUE);

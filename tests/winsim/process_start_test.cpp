@@ -171,4 +171,21 @@ TEST(Shutdown, NeedsTheEnabledShutdownPrivilegeAndKeepsTheRestart) {
   EXPECT_TRUE(winsim::M().restart) << "the machine knows after it is opened again";
 }
 
+TEST(Shutdown, ARestartCanBeCalledOffWhileItsTimeOutRuns) {
+  TestImage image(MachineIni());
+  image.Open();
+  ASSERT_TRUE(EnableShutdownPrivilege());
+  EXPECT_TRUE(InitiateSystemShutdownA(nullptr, nullptr, 30, FALSE, TRUE));
+  EXPECT_FALSE(InitiateSystemShutdownA(nullptr, nullptr, 30, FALSE, TRUE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHUTDOWN_IN_PROGRESS));
+  EXPECT_TRUE(AbortSystemShutdownA(nullptr));
+  EXPECT_FALSE(RestartKeptInImage(image));
+  // Once the time-out has run, or with none, the restart stands.
+  EXPECT_TRUE(InitiateSystemShutdownA(nullptr, nullptr, 1, FALSE, TRUE));
+  Sleep(1000);
+  EXPECT_FALSE(AbortSystemShutdownA(nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SHUTDOWN_IN_PROGRESS));
+  EXPECT_TRUE(RestartKeptInImage(image));
+}
+
 }  // namespace

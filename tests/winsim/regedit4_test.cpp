@@ -51,6 +51,7 @@ const char kRich[] =
     "@=\"zpsfile\"\r\n"
     "\r\n"
     "[HKEY_USERS\\.DEFAULT\\Printers]\r\n"
+    ";class=\"Printer \\\"store\\\"\"\r\n"  // the key's class, in a comment regedit passes over
     "\r\n"
     "[hkey_local_machine\\software\\NORVALE\\Sub]\r\n"
     "\"a\"=\"1\"\r\n"
@@ -87,6 +88,12 @@ TEST(Regedit4, ReadsEveryValueFormAndComesBackByteForByte) {
   EXPECT_EQ(Value("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.zps", ""), std::string("zpsfile", 8));
   EXPECT_NE(winsim::FindRegistryKey(*winsim::M().registry, "HKEY_CURRENT_USER\\control panel"),
             nullptr);
+  const winsim::RegKey *printers =
+      winsim::FindRegistryKey(*winsim::M().registry, "HKEY_USERS\\.DEFAULT\\Printers");
+  ASSERT_NE(printers, nullptr);
+  EXPECT_EQ(printers->className, "Printer \"store\"");
+  EXPECT_EQ(winsim::FindRegistryKey(*winsim::M().registry, key)->className, "")
+      << "a comment further down the section is no class";
 
   ASSERT_TRUE(winsim::SaveRegistry());
   EXPECT_EQ(image.ReadFile("system.reg"), kRich);
@@ -152,10 +159,12 @@ TEST(Regedit4, CanonicalTextReadsBackToTheSameValues) {
     const char *name;
     DWORD type;
     std::string data;
+    const char *given =
+        nullptr;  // the bytes handed over, when more follow the data (else the data)
   } cases[] = {
       {"plain", REG_SZ, std::string("a \"quoted\" C:\\path\\", 20)},
       {"two lines", REG_SZ, std::string("one\r\ntwo", 9)},
-      {"unterminated", REG_SZ, "abc"},
+      {"unterminated", REG_SZ, "abc", "abcd"},
       {"empty sz", REG_SZ, ""},
       {"short dword", REG_DWORD, "\x01\x02"},
       {"dword", REG_DWORD, Bytes({0x78, 0x56, 0x34, 0x12})},
@@ -166,9 +175,10 @@ TEST(Regedit4, CanonicalTextReadsBackToTheSameValues) {
       {"name with \\ and \"", REG_SZ, std::string("v", 2)},
   };
   for (const Case &c : cases)
-    ASSERT_EQ(RegSetValueExA(k, c.name, 0, c.type, (const BYTE *)c.data.data(),
-                             static_cast<DWORD>(c.data.size())),
-              ERROR_SUCCESS)
+    ASSERT_EQ(
+        RegSetValueExA(k, c.name, 0, c.type, (const BYTE *)(c.given ? c.given : c.data.data()),
+                       static_cast<DWORD>(c.data.size())),
+        ERROR_SUCCESS)
         << c.name;
   RegCloseKey(k);
 

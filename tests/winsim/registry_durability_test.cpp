@@ -169,6 +169,15 @@ TEST(RegistryLog, EachChangeIsOneRecordThatReplaysToWhatMemoryHolds) {
       {"set the default value of a new key",
        [&] { return RegSetValueA(key, "LPT1", REG_SZ, "line\r\nbreak", 0); }, 1},
       {"delete a value", [&] { return RegDeleteValueA(key, "address"); }, 1},
+      {"create a key with a class",
+       [&] {
+         HKEY k = nullptr;
+         LONG rc = RegCreateKeyExA(key, "Classy", 0, const_cast<char *>("Port \"class\""), 0,
+                                   KEY_ALL_ACCESS, nullptr, &k, nullptr);
+         RegCloseKey(k);
+         return rc;
+       },
+       1},
       {"save the tree", [&] { return RegSaveKeyA(key, "C:\\ports.reg", nullptr); }, 0},
       {"delete a key", [&] { return RegDeleteKeyA(key, "LPT1"); }, 1},
       {"restore the tree", [&] { return RegRestoreKeyA(key, "C:\\ports.reg", 0); }, 1},

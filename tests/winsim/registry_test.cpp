@@ -449,7 +449,7 @@ TEST_F(Registry, QueryInfoKeyAnswersCountsAndLongestNamesWithoutTerminator) {
   EXPECT_EQ(maxSub, 10u);
   EXPECT_EQ(values, 2u);
   EXPECT_EQ(maxName, 18u);
-  EXPECT_EQ(maxData, 21u);
+  EXPECT_EQ(maxData, 42u);  // the text as NT keeps it, in UTF-16
   EXPECT_EQ(clsLen, 0u);
   EXPECT_STREQ(cls, "");
   DWORD reserved = 0;

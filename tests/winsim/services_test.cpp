@@ -258,6 +258,20 @@ TEST(Services, WithoutAdministratorRightsOnlyQueriesAreGranted) {
   SC_HANDLE spooler = OpenServiceA(manager, "Spooler", SERVICE_QUERY_STATUS);
   EXPECT_NE(spooler, nullptr);
   CloseServiceHandle(spooler);
+  // Generic rights stand for the object's specific ones: reading is granted, the rest is not.
+  struct {
+    bool service;
+    DWORD access;
+    bool granted;
+  } generic[] = {{false, GENERIC_READ, true},    {false, GENERIC_EXECUTE, false},
+                 {false, GENERIC_ALL, false},    {true, GENERIC_READ, true},
+                 {true, GENERIC_EXECUTE, false}, {true, GENERIC_WRITE, false}};
+  for (const auto &c : generic) {
+    SC_HANDLE h = c.service ? OpenServiceA(manager, "Spooler", c.access)
+                            : OpenSCManagerA(nullptr, nullptr, c.access);
+    EXPECT_EQ(h != nullptr, c.granted) << c.service << " " << std::hex << c.access;
+    if (h) CloseServiceHandle(h);
+  }
   CloseServiceHandle(manager);
   EXPECT_EQ(winsim::OpenServiceHandleCount(), 0u);
 }

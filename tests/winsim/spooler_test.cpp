@@ -11,7 +11,9 @@
 
 #include "spooler_fixtures.h"
 #include "test_image.h"
+#include "tools/pe_module.h"
 #include "winsim/machine.h"
+#include "winsim/pe_image.h"
 #include "winsim/spooler.h"
 
 using testing_support::LocalPrinters;
@@ -116,7 +118,8 @@ TEST(Spooler, AddMonitorNeedsItsDllAndAFreeName) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   EXPECT_FALSE(PrintKeyExists("Monitors\\Norvale Network Port"));
 
-  image->WriteFile("drive_c/WINNT35/system32/ZELPSMON.DLL", "monitor");
+  image->WriteFile("drive_c/WINNT35/system32/ZELPSMON.DLL",
+                   testing_support::MonitorModule("zelpsmon.dll"));
   ASSERT_TRUE(AddMonitor("Norvale Network Port", "zelpsmon.dll"));
   EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
   EXPECT_TRUE(winsim::IsFileLoaded(image->HostPath("drive_c/WINNT35/system32/ZELPSMON.DLL")))
@@ -143,6 +146,59 @@ TEST(Spooler, AddMonitorNeedsItsDllAndAFreeName) {
   winsim::CloseMachine();
   image->Open();
   EXPECT_EQ(PrintValue("Monitors\\Norvale Network Port", "Driver"), "zelpsmon.dll");
+}
+
+TEST(Spooler, AddMonitorLoadsTheDllAsTheLoaderWould) {
+  // What the spooler makes of the DLL it loads: only a module for the machine's processor that
+  // exports a monitor entry point registers, and success clears the last error.
+  const std::string monitor = testing_support::MonitorModule("m.dll");
+  struct Case {
+    const char *what;
+    std::string bytes;
+    DWORD error;  // 0: added
+  } cases[] = {
+      {"NT 3.x entry", monitor, 0},
+      {"later entry",
+       image_tool::PeModule(winsim::kMachineI386, "m.dll", {"InitializePrintMonitor"}), 0},
+      {"Wine's entry",
+       image_tool::PeModule(winsim::kMachineI386, "m.dll", {"InitializePrintMonitor2"}), 0},
+      {"no entry", image_tool::PeModule(winsim::kMachineI386, "m.dll", {"OpenPort"}),
+       ERROR_PROC_NOT_FOUND},
+      {"MIPS module", testing_support::MonitorModule("m.dll", "MIPS"), ERROR_BAD_EXE_FORMAT},
+      {"placeholder", "MZ placeholder", ERROR_MOD_NOT_FOUND},
+      {"cut short", monitor.substr(0, 0x300), ERROR_MOD_NOT_FOUND},
+  };
+  for (const Case &c : cases) {
+    auto image = MakeSpoolerImage("");
+    image->WriteFile("drive_c/WINNT35/system32/m.dll", c.bytes);
+    image->Open();
+    SetLastError(12345);
+    EXPECT_EQ(AddMonitor("M", "m.dll"), c.error == 0) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    EXPECT_EQ(PrintKeyExists("Monitors\\M"), c.error == 0) << c.what;
+    winsim::CloseMachine();
+  }
+}
+
+TEST(Spooler, ANullBufferWithASizeIsRefusedAsNtsRpcDoes) {
+  // NT 3.5 answers ERROR_INVALID_USER_BUFFER; later Windows and Wine may crash on it, so it is
+  // checked here rather than among the conformance checks.
+  auto image = MakeSpoolerImage(
+      "driver \"Norvale PageRelay 12\"\nprinter \"Accounts\" \"Norvale PageRelay 12\"\n");
+  image->Open();
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterA(const_cast<LPSTR>("Accounts"), &printer, nullptr));
+  DWORD needed = 0, returned = 0;
+  for (DWORD level : {1u, 2u}) {
+    EXPECT_FALSE(
+        EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, nullptr, 64, &needed, &returned));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+    EXPECT_FALSE(GetPrinterDriverA(printer, nullptr, level, nullptr, 64, &needed));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+  }
+  EXPECT_FALSE(GetPrinterDriverDirectoryA(nullptr, nullptr, 1, nullptr, 64, &needed));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+  EXPECT_TRUE(ClosePrinter(printer));
 }
 
 TEST(Spooler, AddPrinterDriverCopiesItsFilesIntoTheVersionDirectory) {
@@ -401,7 +457,8 @@ TEST(Spooler, EveryCallFailsWhileTheSpoolerIsStopped) {
       "spooler stopped\n"
       "driver \"Norvale PageRelay 12\"\n"
       "printer \"Accounts\" \"Norvale PageRelay 12\"\n");
-  image->WriteFile("drive_c/WINNT35/system32/zelpsmon.dll", "monitor");
+  image->WriteFile("drive_c/WINNT35/system32/zelpsmon.dll",
+                   testing_support::MonitorModule("zelpsmon.dll"));
   StageDriverFiles(*image, "zel12.ppd");
   image->Open();
   const DWORD unavailable = RPC_S_SERVER_UNAVAILABLE;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "test_image.h"
+#include "winsim/szdd.h"
 #include "winsim/version.h"
 
 using testing_support::TestImage;
@@ -149,6 +150,34 @@ TEST_F(VerInstall, FailuresBeforeAnyCopyLeaveNothing) {
   EXPECT_EQ(Install(), VIF_MISMATCH | VIF_SRCOLD | VIF_BUFFTOOSMALL);
   EXPECT_EQ(tmpLen_, std::string("VER1234.TMP").size() + 1);
   EXPECT_EQ(DestNames(), std::vector<std::string>{"m.dll"});
+}
+
+TEST_F(VerInstall, CompressedSourcesAreExpandedAndCorruptOnesRefused) {
+  std::string packed = winsim::SzddStored(Dll(3, 50));
+  struct Case {
+    const char *what, *file;
+    std::string bytes;
+    DWORD bits;
+    std::string installed;
+  } cases[] = {
+      {"plain", "m.dll", Dll(3, 50), 0, Dll(3, 50)},
+      {"compressed under the compressed name", "M.DL_", packed, 0, Dll(3, 50)},
+      {"compressed under the plain name", "m.dll", packed, 0, Dll(3, 50)},
+      {"cut short", "m.dl_", packed.substr(0, packed.size() - 9), VIF_CANNOTREADSRC, ""},
+      {"unknown method", "m.dl_", packed.substr(0, 8) + "B" + packed.substr(9), VIF_CANNOTREADSRC,
+       ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(image_.HostPath("drive_d/I386"));
+    std::filesystem::remove_all(image_.HostPath("drive_c/DEST"));
+    std::filesystem::create_directories(image_.HostPath("drive_c/DEST"));
+    image_.WriteFile("drive_d/I386/" + std::string(c.file), c.bytes);
+    EXPECT_EQ(Install(), c.bits);
+    EXPECT_EQ(DestNames().empty() ? "" : Dest(), c.installed);
+  }
+  EXPECT_EQ(winsim::CompressedName("PSCRIPT.DLL"), "PSCRIPT.DL_");
+  EXPECT_EQ(winsim::CompressedName("D:\\A.B\\readme"), "D:\\A.B\\readme._");
 }
 
 }  // namespace

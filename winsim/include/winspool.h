@@ -14,6 +14,16 @@ extern "C" {
 typedef struct _devicemodeA DEVMODEA, *PDEVMODEA, *LPDEVMODEA;
 typedef PVOID PSECURITY_DESCRIPTOR;
 
+typedef struct _PRINTER_INFO_1A {
+  DWORD Flags;
+  LPSTR pDescription;
+  LPSTR pName;
+  LPSTR pComment;
+} PRINTER_INFO_1A, *PPRINTER_INFO_1A, *LPPRINTER_INFO_1A;
+typedef PRINTER_INFO_1A PRINTER_INFO_1;
+typedef PPRINTER_INFO_1A PPRINTER_INFO_1;
+typedef LPPRINTER_INFO_1A LPPRINTER_INFO_1;
+
 typedef struct _PRINTER_INFO_2A {
   LPSTR pServerName;
   LPSTR pPrinterName;
@@ -86,6 +96,7 @@ typedef LPMONITOR_INFO_2A LPMONITOR_INFO_2;
 #define PRINTER_ENUM_REMOTE 0x00000010
 #define PRINTER_ENUM_SHARED 0x00000020
 #define PRINTER_ENUM_NETWORK 0x00000040
+#define PRINTER_ENUM_ICON8 0x00800000
 
 #define PRINTER_CONTROL_PAUSE 1
 #define PRINTER_CONTROL_RESUME 2
@@ -119,6 +130,8 @@ BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo);
 BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName);
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                           LPDWORD pcbNeeded, LPDWORD pcReturned);
+HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter);
+BOOL WINAPI DeletePrinter(HANDLE hPrinter);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault);
 BOOL WINAPI SetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,

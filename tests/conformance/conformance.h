@@ -25,9 +25,15 @@ std::string Text(const char *value);  // a null pointer reads "(null)"
 std::string Text(bool value);
 std::string Text(long long value);
 std::string Text(unsigned long long value);
-inline std::string Text(int value) { return Text(static_cast<long long>(value)); }
-inline std::string Text(long value) { return Text(static_cast<long long>(value)); }
-inline std::string Text(unsigned value) { return Text(static_cast<unsigned long long>(value)); }
+inline std::string Text(int value) {
+  return Text(static_cast<long long>(value));
+}
+inline std::string Text(long value) {
+  return Text(static_cast<long long>(value));
+}
+inline std::string Text(unsigned value) {
+  return Text(static_cast<unsigned long long>(value));
+}
 inline std::string Text(unsigned long value) {
   return Text(static_cast<unsigned long long>(value));
 }
@@ -59,10 +65,10 @@ void RemoveTree(const std::string &dir);
 #define CONFORMANCE_CONCAT2(a, b) a##b
 #define CONFORMANCE_CONCAT(a, b) CONFORMANCE_CONCAT2(a, b)
 // Defines the checks of one area: CONFORMANCE_AREA(registry) { ... }
-#define CONFORMANCE_AREA(area)                                                              \
-  static void CONFORMANCE_CONCAT(area, _checks)();                                          \
-  static conformance::AreaRegistration CONFORMANCE_CONCAT(area, _registration)(             \
-      #area, CONFORMANCE_CONCAT(area, _checks));                                            \
+#define CONFORMANCE_AREA(area)                                                  \
+  static void CONFORMANCE_CONCAT(area, _checks)();                              \
+  static conformance::AreaRegistration CONFORMANCE_CONCAT(area, _registration)( \
+      #area, CONFORMANCE_CONCAT(area, _checks));                                \
   static void CONFORMANCE_CONCAT(area, _checks)()
 
 #endif  // TESTS_CONFORMANCE_CONFORMANCE_H

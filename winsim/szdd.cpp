@@ -31,20 +31,22 @@ Expansion ReadExpanded(const std::string &hostPath, std::string *bytes) {
   if (!lz) return Expansion::kCorrupt;
   Expansion result = Expansion::kCorrupt;
   if (msszddd_header *header = lz->open(lz, const_cast<char *>(hostPath.c_str()))) {
-    // libmspack writes to a file by name: a host temporary outside the image.
-    char out[] = "/tmp/winsim-szdd-XXXXXX";
-    int fd = ::mkstemp(out);
+    // libmspack writes to a file by name: a host temporary outside the image, where the host
+    // keeps its temporary files.
+    const char *tmp = std::getenv("TMPDIR");
+    std::string out = std::string(tmp && *tmp ? tmp : "/tmp") + "/winsim-szdd-XXXXXX";
+    int fd = ::mkstemp(&out[0]);
     if (fd >= 0) {
       ::close(fd);
       std::string expanded;
       // A file whose data ends early expands short without complaint: its header's length
       // tells.
-      if (lz->extract(lz, header, out) == MSPACK_ERR_OK && ReadHostFile(out, &expanded) &&
+      if (lz->extract(lz, header, &out[0]) == MSPACK_ERR_OK && ReadHostFile(out, &expanded) &&
           static_cast<off_t>(expanded.size()) == header->length) {
         *bytes = std::move(expanded);
         result = Expansion::kExpanded;
       }
-      ::unlink(out);
+      ::unlink(out.c_str());
     }
     lz->close(lz, header);
   }

@@ -170,7 +170,7 @@ bool StageForRestart(const MachineFile &source, const MachineFile &target, std::
     return false;
   }
   error = 0;
-  if (CopyFileContents(source.full, staged, true, &error) &&
+  if (CopyFileContents(source, staged, true, &error) &&
       !MoveFileExA(staged.c_str(), target.full.c_str(),
                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
     error = GetLastError();
@@ -228,7 +228,7 @@ bool CopyFound(const MachineFile &source, const std::string &to, const std::stri
       return *why = "the file cannot be written", false;
     return true;
   }
-  if (!CopyFileContents(source.full, target.full, false, &error)) {
+  if (!CopyFileContents(source, target.full, false, &error)) {
     DWORD lookError = 0;
     if (!LocateMachineFile(to, &target, &lookError)) return *why = ErrorText(lookError), false;
     if (!(*why = TargetRefusal(target)).empty()) return false;
@@ -254,8 +254,9 @@ bool CopyOne(const std::string &from, const std::string &to, bool append, std::s
   return CopyFound(source, target, ParentOf(target), append, nullptr, why);
 }
 
-// A source of the copy list (a full path): that it is a file that can be read, and its size,
-// from one opening of it; only a source that does not open is looked at again, to say why.
+// A source of the copy list (a full path): that it is a file that can be read, its size and
+// attributes, from one opening of it; only a source that does not open is looked at again, to say
+// why.
 bool CheckSource(const std::string &path, MachineFile *source, std::string *why) {
   DWORD error = 0;
   *source = MachineFile();
@@ -263,12 +264,14 @@ bool CheckSource(const std::string &path, MachineFile *source, std::string *why)
   HANDLE file = CreateFileA(source->full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
-    DWORD high = 0, low = GetFileSize(file, &high);
-    bool sized = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(file, &info) != FALSE;
     CloseHandle(file);
-    if (sized) {
+    if (known) {
       source->exists = true;
-      source->size = static_cast<uint64_t>(high) << 32 | low;
+      source->attributes = info.dwFileAttributes;
+      source->readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+      source->size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
       return true;
     }
   }

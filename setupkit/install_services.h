@@ -21,6 +21,7 @@ struct MachineFile {
   bool exists = false;
   bool isDir = false;
   bool readOnly = false;
+  DWORD attributes = 0;  // what GetFileAttributesA says, when it exists
   uint64_t size = 0;
   FILETIME written = {0, 0};  // last written, a file's only
 };
@@ -38,9 +39,9 @@ bool ReadMachineFile(const std::string &windowsPath, std::string *content, DWORD
 // error.
 bool WriteMachineFile(const std::string &windowsPath, const std::string &content, bool append,
                       DWORD *error);
-// Copies a file's bytes and its date; the copy is writable. A copy that fails midway is removed.
-// False with a Win32 error.
-bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+// Copies a file, whose attributes are given, with its date; the copy is writable and archived.
+// The copy is whole or not there. False with a Win32 error.
+bool CopyFileContents(const MachineFile &from, const std::string &to, bool failIfExists,
                       DWORD *error);
 // Whether the file opens for reading.
 bool FileReadable(const std::string &windowsPath);

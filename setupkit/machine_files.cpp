@@ -45,6 +45,7 @@ bool LocateMachineFile(const std::string &windowsPath, MachineFile *file, DWORD 
   file->exists = true;
   file->isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   file->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  file->attributes = attributes;
   if (!file->isDir) {
     // Its size and date from its directory entry, without opening it. The full path holds no
     // wildcard (the attributes were found), so the search finds the file itself; of names that
@@ -122,42 +123,17 @@ bool WriteMachineFile(const std::string &windowsPath, const std::string &content
   return ok;
 }
 
-bool CopyFileContents(const std::string &from, const std::string &to, bool failIfExists,
+bool CopyFileContents(const MachineFile &from, const std::string &to, bool failIfExists,
                       DWORD *error) {
-  HANDLE in = CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return *error = GetLastError(), false;
-  HANDLE out =
-      CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    CloseHandle(in);
-    return false;
-  }
-  bool ok = true;
-  static char buffer[65536];
-  for (;;) {
-    DWORD got = 0, written = 0;
-    if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    if (!WriteFile(out, buffer, got, &written, nullptr) || written != got) {
-      ok = false;
-      break;
-    }
-    if (got < sizeof buffer) break;  // a file reads short only at its end
-  }
-  FILETIME written;
-  ok = ok && GetFileTime(in, nullptr, nullptr, &written) &&
-       SetFileTime(out, nullptr, nullptr, &written) && FlushFileBuffers(out);
-  if (!ok) *error = GetLastError();
-  CloseHandle(in);
-  if (!CloseHandle(out) && ok) ok = false, *error = GetLastError();
-  if (!ok) DeleteFileA(to.c_str());  // never a part of a file
-  return ok;
+  // The system's copy moves the bytes where they are, and leaves no part of a file behind when
+  // it fails. It keeps the source's attributes: a copy of a read-only file (as files on a CD
+  // are) must stay writable, so that a later setup can replace or remove it.
+  if (!CopyFileA(from.full.c_str(), to.c_str(), failIfExists))
+    return *error = GetLastError(), false;
+  if ((from.attributes & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL)) != 0 &&
+      !SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_ARCHIVE))
+    return *error = GetLastError(), false;  // the copy is whole; it stays, and the user is told
+  return true;
 }
 
 bool FileInUse(const std::string &windowsPath) {

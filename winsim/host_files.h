@@ -16,6 +16,8 @@ DWORD ErrorOfErrno(int e);
 // A file's archive attribute is kept inverted in the host's sticky bit: a host file without it is
 // archived, as every file is that was made, copied or written since the attribute was cleared.
 constexpr mode_t kNotArchived = S_ISVTX;
+// The Win32 attributes of a host file.
+DWORD AttributesOf(const struct stat &st);
 // A host time as a FILETIME: 100-nanosecond intervals since 1 January 1601.
 FILETIME FileTimeOf(const struct timespec &ts);
 

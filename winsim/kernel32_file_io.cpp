@@ -336,6 +336,31 @@ BOOL WINAPI SetFileTime(HANDLE hFile, const FILETIME *lpCreationTime,
   return TRUE;
 }
 
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                       LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  std::shared_ptr<OpenFile> file = FileOf(hFile);
+  if (DWORD e = winsim::FileFault("GetFileInformationByHandle", file))
+    return SetLastError(e), FALSE;
+  if (!file) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+  if (!lpFileInformation) return SetLastError(ERROR_NOACCESS), FALSE;
+  struct stat st;
+  if (::fstat(file->fd, &st) != 0) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  info.dwFileAttributes = winsim::AttributesOf(st);
+  // The host keeps no creation date; the last write stands in for it, as in GetFileTime.
+  info.ftCreationTime = info.ftLastWriteTime = winsim::FileTimeOf(st.st_mtim);
+  info.ftLastAccessTime = winsim::FileTimeOf(st.st_atim);
+  info.dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
+  const uint64_t size = static_cast<uint64_t>(st.st_size), index = st.st_ino;
+  info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  info.nFileSizeLow = static_cast<DWORD>(size);
+  info.nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  info.nFileIndexLow = static_cast<DWORD>(index);
+  *lpFileInformation = info;
+  return TRUE;
+}
+
 HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
   switch (nStdHandle) {
     case STD_INPUT_HANDLE:

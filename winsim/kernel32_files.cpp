@@ -8,6 +8,8 @@
 // running service has loaded cannot be deleted, replaced or overwritten, but it can be renamed, and
 // the mark follows it.
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <windows.h>
@@ -116,17 +118,6 @@ bool ReadOnly(const struct stat &st) {
 
 bool SameFile(const struct stat &a, const struct stat &b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// A directory is never archived; a file is unless the attribute was cleared.
-DWORD AttributesOf(const struct stat &st) {
-  DWORD attributes = 0;
-  if (S_ISDIR(st.st_mode))
-    attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  else if (!(st.st_mode & kNotArchived))
-    attributes |= FILE_ATTRIBUTE_ARCHIVE;
-  if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
-  return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 // A directory that holds a loaded file cannot be renamed, as on NT.
@@ -395,17 +386,77 @@ BOOL MoveOrSchedule(LPCSTR from, LPCSTR to, DWORD flags) {
   return TRUE;
 }
 
-}  // namespace
+// The source devices where the host cannot clone a file's blocks, so as not to ask for each file.
+std::vector<dev_t> g_noClone;
 
-uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
-  int in = ::open(fromHost.c_str(), O_RDONLY);
-  if (in < 0) return ErrorOfErrno(errno);
-  struct stat st;
-  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(in);
-    return ERROR_ACCESS_DENIED;
+// The bytes of the open host file `in`, whose status is `st`, into the empty file `out`, as the
+// host copies best: a clone where the file system shares blocks, else a copy inside the kernel,
+// else through a buffer.
+DWORD CopyHostData(int in, const struct stat &st, int out) {
+  if (std::find(g_noClone.begin(), g_noClone.end(), st.st_dev) == g_noClone.end()) {
+    if (::ioctl(out, FICLONE, in) == 0) return 0;
+    if (errno != EXDEV) g_noClone.push_back(st.st_dev);
   }
-  // Written beside the target and renamed over it, so the target is never half written.
+  const off_t size = st.st_size;
+  off_t copied = 0;
+  bool inKernel = true;
+  while (copied < size) {
+    ssize_t n = 0;
+    if (inKernel) {
+      n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(size - copied), 0);
+      if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                    errno == EBADF)) {
+        inKernel = false;
+        continue;
+      }
+    } else {
+      char buffer[65536];
+      n = ::read(in, buffer, sizeof buffer);
+      for (ssize_t done = 0; n > 0 && done < n;) {
+        ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) return ErrorOfErrno(errno);
+        done += w;
+      }
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ErrorOfErrno(errno);
+    if (n == 0) break;  // the file became shorter
+    copied += n;
+  }
+  return 0;
+}
+
+// The copy of the open source into the new, open target: the bytes, then the source's
+// attributes and dates; being written, the copy is archived. Closes both.
+DWORD FillCopy(int in, const struct stat &st, int out) {
+  DWORD error = CopyHostData(in, st, out);
+  ::close(in);
+  struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (!error &&
+      (::fchmod(out, st.st_mode & 07777 & ~kNotArchived) != 0 || ::futimens(out, times) != 0))
+    error = ErrorOfErrno(errno);
+  if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
+  return error;
+}
+
+// Opens a host file for reading, through the directory resolved last when it is one of them.
+int OpenHostSource(const std::string &host, struct stat *st) {
+  const char *name;
+  const int at = HostDirectoryAt(host, &name);
+  int fd = ::openat(at, name, O_RDONLY | O_CLOEXEC);
+  if (fd >= 0 && ::fstat(fd, st) != 0) {
+    int e = errno;
+    ::close(fd);
+    errno = e;
+    return -1;
+  }
+  return fd;
+}
+
+// Copies the open source over an existing target: written beside it and renamed over it, so
+// that the target is never half written. Closes the source.
+uint32_t ReplaceByCopy(int in, const struct stat &st, const std::string &toHost) {
   std::string temp = ParentHost(toHost) + "/" + kCopyPrefix + "XXXXXX";
   int out = ::mkstemp(&temp[0]);
   if (out < 0) {
@@ -413,37 +464,34 @@ uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
     ::close(in);
     return ErrorOfErrno(e);
   }
-  DWORD error = 0;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = ERROR_ACCESS_DENIED;
-      break;
-    }
-    if (n == 0) break;
-    for (ssize_t done = 0; done < n && !error;) {
-      ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w < 0)
-        error = ErrorOfErrno(errno);
-      else
-        done += w;
-    }
-    if (error) break;
-  }
-  ::close(in);
-  if (!error) {
-    struct timespec times[2] = {st.st_atim, st.st_mtim};
-    // The copy keeps the source's attributes and, being written, is archived.
-    if (::fchmod(out, st.st_mode & 07777 & ~kNotArchived) != 0 || ::futimens(out, times) != 0)
-      error = ErrorOfErrno(errno);
-  }
-  if (::close(out) != 0 && !error) error = ErrorOfErrno(errno);
+  DWORD error = FillCopy(in, st, out);
   if (!error && RenameHost(temp, toHost) != 0) error = ErrorOfErrno(errno);
   if (error) ::unlink(temp.c_str());
   return error;
+}
+
+}  // namespace
+
+// A directory is never archived; a file is unless the attribute was cleared.
+DWORD AttributesOf(const struct stat &st) {
+  DWORD attributes = 0;
+  if (S_ISDIR(st.st_mode))
+    attributes |= FILE_ATTRIBUTE_DIRECTORY;
+  else if (!(st.st_mode & kNotArchived))
+    attributes |= FILE_ATTRIBUTE_ARCHIVE;
+  if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+uint32_t CopyHostFile(const std::string &fromHost, const std::string &toHost) {
+  struct stat st;
+  int in = OpenHostSource(fromHost, &st);
+  if (in < 0) return ErrorOfErrno(errno);
+  if (S_ISDIR(st.st_mode)) {
+    ::close(in);
+    return ERROR_ACCESS_DENIED;
+  }
+  return ReplaceByCopy(in, st, toHost);
 }
 
 }  // namespace winsim
@@ -610,22 +658,52 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
   if (DWORD e = Fault("CopyFileA")) return SetLastError(e), FALSE;
   Place src, dst;
   DWORD error = 0;
-  if (!winsim::Locate(lpExistingFileName, &src, &error) ||
-      !winsim::Locate(lpNewFileName, &dst, &error))
+  if (!winsim::Locate(lpExistingFileName, &src, &error, false) ||
+      !winsim::Locate(lpNewFileName, &dst, &error, false))
     return SetLastError(error), FALSE;
-  if (!src.exists) return SetLastError(winsim::MissingError(src)), FALSE;
-  if (src.isDir) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  if (!dst.exists && !dst.parentIsDir) return SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
-  if (dst.exists) {
-    if (bFailIfExists) return SetLastError(ERROR_FILE_EXISTS), FALSE;
-    // The source is open for reading while the target is opened for writing.
-    if (winsim::SameFile(src.st, dst.st)) return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
-    if (dst.isDir || winsim::ReadOnly(dst.st)) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-    if (winsim::IsFileLoaded(dst.host)) return SetLastError(ERROR_SHARING_VIOLATION), FALSE;
+  // The source is opened first; only one that does not open is looked at, to say why.
+  struct stat st;
+  int in = winsim::OpenHostSource(src.host, &st);
+  if (in < 0) {
+    if (errno != ENOENT && errno != ENOTDIR)
+      return SetLastError(winsim::ErrorOfErrno(errno)), FALSE;
+    winsim::Locate(lpExistingFileName, &src, &error);
+    return SetLastError(src.exists ? ERROR_ACCESS_DENIED : winsim::MissingError(src)), FALSE;
   }
-  error = winsim::CopyHostFile(src.host, dst.host);
-  if (error) return SetLastError(error), FALSE;
-  return TRUE;
+  if (S_ISDIR(st.st_mode)) return ::close(in), SetLastError(ERROR_ACCESS_DENIED), FALSE;
+  // A new target is made in place, in one call to the host, and removed again if the copy
+  // fails; an existing one is replaced whole.
+  const char *name;
+  const int at = winsim::HostDirectoryAt(dst.host, &name);
+  int out = ::openat(at, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out >= 0) {
+    winsim::HostEntryCreated(dst.host);
+    error = winsim::FillCopy(in, st, out);
+    if (error) winsim::UnlinkHost(dst.host);
+    return error ? (SetLastError(error), FALSE) : TRUE;
+  }
+  if (errno != EEXIST) {
+    const int e = errno;
+    ::close(in);
+    return SetLastError(e == ENOENT || e == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                    : winsim::ErrorOfErrno(e)),
+           FALSE;
+  }
+  struct stat there;
+  if (::fstatat(at, name, &there, 0) != 0)
+    error = winsim::ErrorOfErrno(errno);
+  else if (bFailIfExists)
+    error = ERROR_FILE_EXISTS;
+  // The source is open for reading while the target is opened for writing.
+  else if (winsim::SameFile(st, there))
+    error = ERROR_SHARING_VIOLATION;
+  else if (S_ISDIR(there.st_mode) || winsim::ReadOnly(there))
+    error = ERROR_ACCESS_DENIED;
+  else if (winsim::IsFileLoaded(dst.host))
+    error = ERROR_SHARING_VIOLATION;
+  if (error) return ::close(in), SetLastError(error), FALSE;
+  error = winsim::ReplaceByCopy(in, st, dst.host);
+  return error ? (SetLastError(error), FALSE) : TRUE;
 }
 
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {

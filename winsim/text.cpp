@@ -184,46 +184,52 @@ SortWeight WeightOf(unsigned cp, unsigned char c) {
   return w;
 }
 
-int Sign(long long v) {
-  return v < 0 ? -1 : v > 0 ? 1 : 0;
+// The weights of the 256 characters in the code page asked for last.
+const SortWeight *WeightsOf(unsigned cp) {
+  static unsigned tableCp = 0;
+  static SortWeight table[256];
+  if (tableCp != cp) {
+    for (unsigned c = 0; c < 256; ++c) table[c] = WeightOf(cp, static_cast<unsigned char>(c));
+    tableCp = cp;
+  }
+  return table;
 }
 
 int Compare(const char *a, const char *b, bool ignoreCase) {
   if (!a || !b) return a == b ? 0 : (a ? 1 : -1);
-  unsigned cp = CodePage();
-  struct Keys {
-    std::vector<unsigned> primary, accent, upper, special;
-  };
-  auto keysOf = [&](const char *s) {
-    Keys k;
-    for (size_t i = 0; s[i]; ++i) {
-      unsigned char c = static_cast<unsigned char>(s[i]);
-      SortWeight w = WeightOf(cp, c);
-      if (!w.primary) {
-        // Where it stood and which it was.
-        k.special.push_back(static_cast<unsigned>(i) * 2 + (c == '-'));
-        continue;
+  const SortWeight *w = WeightsOf(CodePage());
+  const auto *x = reinterpret_cast<const unsigned char *>(a);
+  const auto *y = reinterpret_cast<const unsigned char *>(b);
+  // One level: the weights in order, the hyphens and apostrophes passed over; a text that ends
+  // first sorts first. The levels after the first see texts of the same length.
+  for (unsigned SortWeight::*level :
+       {&SortWeight::primary, &SortWeight::accent, &SortWeight::upper}) {
+    if (ignoreCase && level == &SortWeight::upper) break;
+    for (size_t i = 0, j = 0;; ++i, ++j) {
+      while (x[i] && !w[x[i]].primary) ++i;
+      while (y[j] && !w[y[j]].primary) ++j;
+      if (!x[i] || !y[j]) {
+        if (x[i] || y[j]) return x[i] ? 1 : -1;
+        break;
       }
-      k.primary.push_back(w.primary);
-      k.accent.push_back(w.accent);
-      k.upper.push_back(ignoreCase ? 0 : w.upper);
+      if (w[x[i]].*level != w[y[j]].*level) return w[x[i]].*level < w[y[j]].*level ? -1 : 1;
     }
-    return k;
-  };
-  Keys x = keysOf(a), y = keysOf(b);
-  for (auto level : {&Keys::primary, &Keys::accent, &Keys::upper}) {
-    const std::vector<unsigned> &p = x.*level, &q = y.*level;
-    for (size_t i = 0; i < p.size() && i < q.size(); ++i)
-      if (p[i] != q[i]) return p[i] < q[i] ? -1 : 1;
-    if (p.size() != q.size()) return p.size() < q.size() ? -1 : 1;
   }
-  // The hyphens and apostrophes: a text without them sorts first, else the one whose first
-  // difference among them stands earlier sorts after.
-  if (x.special.size() != y.special.size() && (x.special.empty() || y.special.empty()))
-    return x.special.empty() ? -1 : 1;
-  for (size_t i = 0; i < x.special.size() && i < y.special.size(); ++i)
-    if (x.special[i] != y.special[i]) return x.special[i] < y.special[i] ? 1 : -1;
-  return Sign(static_cast<long long>(x.special.size()) - static_cast<long long>(y.special.size()));
+  // The hyphens and apostrophes, each by where it stands and which it is: a text without them
+  // sorts first, else the one whose first difference among them stands earlier sorts after.
+  auto next = [&](const unsigned char *s, size_t *at) -> long {
+    while (s[*at] && w[s[*at]].primary) ++*at;
+    if (!s[*at]) return -1;
+    long key = static_cast<long>(*at) * 2 + (s[*at] == '-');
+    ++*at;
+    return key;
+  };
+  size_t i = 0, j = 0;
+  long p = next(x, &i), q = next(y, &j);
+  if ((p < 0) != (q < 0)) return p < 0 ? -1 : 1;
+  for (; p >= 0 && q >= 0; p = next(x, &i), q = next(y, &j))
+    if (p != q) return p < q ? 1 : -1;
+  return (p >= 0) - (q >= 0);
 }
 
 // wsprintfA: the forms Windows documents (flags '-', '#', '0', width, precision, 'l' and 'h',

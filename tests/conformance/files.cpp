@@ -161,6 +161,29 @@ CONFORMANCE_AREA(files) {
   Check("GetFileAttributesA(after READONLY)", Attributes(ro), "0x01");
   SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
   Check("GetFileAttributesA(after READONLY|ARCHIVE)", Attributes(ro), "0x21");
+  // A copy keeps the source's attributes and its date.
+  const std::string roCopy = dir + "rocopy.txt";
+  CopyFileA(ro.c_str(), roCopy.c_str(), FALSE);
+  Check("GetFileAttributesA(copy of read-only)", Attributes(roCopy), "0x21");
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    h = Open(i ? roCopy : ro, GENERIC_READ, OPEN_EXISTING);
+    ok = GetFileInformationByHandle(h, &info[i]);
+    CloseHandle(h);
+  }
+  Check("GetFileInformationByHandle(read-only file)",
+        Result(ok) + " attributes=" + std::to_string(info[1].dwFileAttributes) +
+            " size=" + std::to_string(info[1].nFileSizeLow) +
+            " links=" + std::to_string(info[1].nNumberOfLinks),
+        "ok attributes=33 size=2 links=1");
+  const bool sameDate =
+      info[0].ftLastWriteTime.dwLowDateTime == info[1].ftLastWriteTime.dwLowDateTime &&
+      info[0].ftLastWriteTime.dwHighDateTime == info[1].ftLastWriteTime.dwHighDateTime;
+  Check("CopyFileA keeps the last write time", sameDate ? "same" : "differs", "same");
+  Check("GetFileInformationByHandle(closed handle)",
+        Result(GetFileInformationByHandle(h, &info[0])), "err=6");
+  SetFileAttributesA(roCopy.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(roCopy.c_str());
   CreateDirectoryA(sub.c_str(), nullptr);
   Check("GetFileAttributesA(new directory)", Attributes(sub), "0x10");
   SetFileAttributesA(sub.c_str(), FILE_ATTRIBUTE_READONLY);

@@ -216,7 +216,7 @@ TEST(SetupProgram, DriverDirectoryFailureEndsTheBuiltSetup) {
 }
 
 TEST(SetupProgram, FailedCopyEndsTheBuiltSetupAfterNamingTheFile) {
-  SystemSession session("[faults]\nWriteFile = 112\n");
+  SystemSession session("[faults]\nCopyFileA = 112\n");
   wizard_testing::AddPostScriptModules(session);
   RunResult run = session.RunSetup("100 CONTINUE\n800 CONTINUE\n2300 CONTINUE\n");
   EXPECT_EQ(run.status, 0) << run.err;

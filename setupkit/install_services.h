@@ -21,7 +21,7 @@ struct MachineFile {
   bool exists = false;
   bool isDir = false;
   bool readOnly = false;
-  DWORD attributes = 0;  // what GetFileAttributesA says, when it exists
+  DWORD attributes = 0;  // its Win32 attributes, when it exists
   uint64_t size = 0;
   FILETIME written = {0, 0};  // last written, a file's only
 };

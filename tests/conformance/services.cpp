@@ -2,6 +2,7 @@
 // here stops or starts a service: a start of a running service and a stop through a handle
 // without the right fail before anything happens.
 #include <cstring>
+#include <functional>
 
 #include "tests/conformance/conformance.h"
 
@@ -76,20 +77,37 @@ CONFORMANCE_AREA(services) {
   // What a handle may do follows the rights it was opened with, the generic ones mapped to the
   // service's own: read gives query, interrogate and the dependents; execute gives start, stop
   // and pause. The spooler runs, so a start that is allowed fails with "already running".
+  SERVICE_STATUS status;
+  DWORD needed = 0, count = 0;
+  const std::function<BOOL(SC_HANDLE)> query = [&](SC_HANDLE h) {
+    return QueryServiceStatus(h, &status);
+  };
+  const std::function<BOOL(SC_HANDLE)> start = [](SC_HANDLE h) {
+    return StartServiceA(h, 0, nullptr);
+  };
+  const std::function<BOOL(SC_HANDLE)> stop = [&](SC_HANDLE h) {
+    return ControlService(h, SERVICE_CONTROL_STOP, &status);
+  };
+  const std::function<BOOL(SC_HANDLE)> dependents = [&](SC_HANDLE h) {
+    return EnumDependentServicesA(h, SERVICE_ACTIVE, nullptr, 0, &needed, &count);
+  };
+  const std::function<BOOL(SC_HANDLE)> interrogate = [&](SC_HANDLE h) {
+    return ControlService(h, SERVICE_CONTROL_INTERROGATE, &status);
+  };
   struct RightsCase {
     const char *what;
     DWORD access;
-    int call;  // 0 query, 1 start, 2 stop, 3 dependents, 4 interrogate
+    const std::function<BOOL(SC_HANDLE)> &call;
     const char *nt;
   } rights[] = {
-      {"QueryServiceStatus(generic read)", GENERIC_READ, 0, "1 err=untouched"},
-      {"QueryServiceStatus(generic execute)", GENERIC_EXECUTE, 0, "0 err=5"},
-      {"QueryServiceStatus(read control)", STANDARD_RIGHTS_READ, 0, "0 err=5"},
-      {"StartServiceA(generic read)", GENERIC_READ, 1, "0 err=5"},
-      {"StartServiceA(generic execute, running)", GENERIC_EXECUTE, 1, "0 err=1056"},
-      {"ControlService(stop, generic read)", GENERIC_READ, 2, "0 err=5"},
-      {"EnumDependentServicesA(generic execute)", GENERIC_EXECUTE, 3, "0 err=5"},
-      {"ControlService(interrogate, generic execute)", GENERIC_EXECUTE, 4, "0 err=5"},
+      {"QueryServiceStatus(generic read)", GENERIC_READ, query, "1 err=untouched"},
+      {"QueryServiceStatus(generic execute)", GENERIC_EXECUTE, query, "0 err=5"},
+      {"QueryServiceStatus(read control)", STANDARD_RIGHTS_READ, query, "0 err=5"},
+      {"StartServiceA(generic read)", GENERIC_READ, start, "0 err=5"},
+      {"StartServiceA(generic execute, running)", GENERIC_EXECUTE, start, "0 err=1056"},
+      {"ControlService(stop, generic read)", GENERIC_READ, stop, "0 err=5"},
+      {"EnumDependentServicesA(generic execute)", GENERIC_EXECUTE, dependents, "0 err=5"},
+      {"ControlService(interrogate, generic execute)", GENERIC_EXECUTE, interrogate, "0 err=5"},
   };
   for (const RightsCase &c : rights) {
     SC_HANDLE service = OpenSpooler(manager, c.access);
@@ -97,34 +115,14 @@ CONFORMANCE_AREA(services) {
       Check(c.what, "open failed", c.nt);
       continue;
     }
-    SERVICE_STATUS status;
-    DWORD needed = 0, count = 0;
     ArmLastError();
-    BOOL ok = FALSE;
-    switch (c.call) {
-      case 0:
-        ok = QueryServiceStatus(service, &status);
-        break;
-      case 1:
-        ok = StartServiceA(service, 0, nullptr);
-        break;
-      case 2:
-        ok = ControlService(service, SERVICE_CONTROL_STOP, &status);
-        break;
-      case 3:
-        ok = EnumDependentServicesA(service, SERVICE_ACTIVE, nullptr, 0, &needed, &count);
-        break;
-      default:
-        ok = ControlService(service, SERVICE_CONTROL_INTERROGATE, &status);
-        break;
-    }
+    BOOL ok = c.call(service);
     Check(c.what, Outcome(ok), c.nt);
     CloseServiceHandle(service);
   }
 
   SC_HANDLE spooler = OpenSpooler(manager, SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS);
   SC_HANDLE readOnly = OpenSpooler(manager, STANDARD_RIGHTS_READ);
-  SERVICE_STATUS status;
   std::memset(&status, 0, sizeof status);
 
   // A running service's report.
@@ -132,42 +130,23 @@ CONFORMANCE_AREA(services) {
   Check("QueryServiceStatus.state", status.dwCurrentState, SERVICE_RUNNING);
 
   // Bad arguments: the handle is looked at first, then the record's address, then the rights.
-  DWORD needed = 0, count = 0;
   struct ArgCase {
     const char *what;
-    int call;
+    std::function<BOOL()> call;
     const char *nt;
   } args[] = {
-      {"QueryServiceStatus(no handle)", 0, "0 err=6"},
-      {"QueryServiceStatus(null record)", 1, "0 err=487"},
-      {"StartServiceA(no handle)", 2, "0 err=6"},
-      {"ControlService(no handle)", 3, "0 err=6"},
-      {"EnumDependentServicesA(no state)", 4, "0 err=87"},
-      {"CloseServiceHandle(null)", 5, "0 err=6"},
+      {"QueryServiceStatus(no handle)", [&] { return query(nullptr); }, "0 err=6"},
+      {"QueryServiceStatus(null record)", [&] { return QueryServiceStatus(readOnly, nullptr); },
+       "0 err=487"},
+      {"StartServiceA(no handle)", [&] { return start(nullptr); }, "0 err=6"},
+      {"ControlService(no handle)", [&] { return interrogate(nullptr); }, "0 err=6"},
+      {"EnumDependentServicesA(no state)",
+       [&] { return EnumDependentServicesA(spooler, 0, nullptr, 0, &needed, &count); }, "0 err=87"},
+      {"CloseServiceHandle(null)", [] { return CloseServiceHandle(nullptr); }, "0 err=6"},
   };
   for (const ArgCase &c : args) {
     ArmLastError();
-    BOOL ok = FALSE;
-    switch (c.call) {
-      case 0:
-        ok = QueryServiceStatus(nullptr, &status);
-        break;
-      case 1:
-        ok = QueryServiceStatus(readOnly, nullptr);
-        break;
-      case 2:
-        ok = StartServiceA(nullptr, 0, nullptr);
-        break;
-      case 3:
-        ok = ControlService(nullptr, SERVICE_CONTROL_INTERROGATE, &status);
-        break;
-      case 4:
-        ok = EnumDependentServicesA(spooler, 0, nullptr, 0, &needed, &count);
-        break;
-      default:
-        ok = CloseServiceHandle(nullptr);
-        break;
-    }
+    BOOL ok = c.call();
     Check(c.what, Outcome(ok), c.nt);
   }
 

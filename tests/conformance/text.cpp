@@ -36,20 +36,14 @@ CONFORMANCE_AREA(text) {
       {"MONITOR", "monitor", 1, 0},
       // Punctuation before digits before letters; accents after the letters, case after that.
       {"!", "0", -1, -1},
-
       {"_", "a", -1, -1},
       {"a", "{", 1, 1},
-
       {"aa", "AB", -1, -1},
       {"aB", "Aab", 1, 1},
-
       {"-o", "/m", 1, 1},
-
       {"a-", "a", 1, 1},
       {"\xE9", "f", -1, -1},
-
       {"\xC9", "\xE9", 1, 0},
-
   };
   for (const Case &c : cases) {
     std::string args = std::string("(") + c.a + "," + c.b + ")";
